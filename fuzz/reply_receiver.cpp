@@ -2,8 +2,8 @@
 // every byte: it never holds more than 513 bytes, decoded values change only when a good
 // frame is reported, and a good settings report decodes exactly the frame's bytes 8..19.
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "protocol/frame.h"

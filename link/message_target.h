@@ -8,7 +8,7 @@ namespace tovra {
 // Where the link's notifications go: the stand-in for a window handle. Post must be
 // callable from any thread and must never block.
 class MessageTarget {
-public:
+  public:
     virtual ~MessageTarget() = default;
     virtual void Post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 };
@@ -21,7 +21,7 @@ inline constexpr const char* kReplyMessageName = "QD530RASerial_MSG_RECV_1";
 
 // wParam of a reply notification.
 enum NotifyCode : std::uintptr_t {
-    kNotifyGood = 0,          // a good settings or version frame
+    kNotifyGood = 0,  // a good settings or version frame
     kNotifyChecksumError = 1,
     kNotifyAcknowledged = 2,  // a good reply that carried no settings
     kNotifyPortLost = 3,

@@ -7,7 +7,9 @@ namespace tovra {
 QDSerial::QDSerial() = default;
 
 // The reader must be stopped while this class's OnByte is still in force.
-QDSerial::~QDSerial() { Close(); }
+QDSerial::~QDSerial() {
+    Close();
+}
 
 void QDSerial::SetNotifyTarget(MessageTarget* target, std::uint32_t message) {
     std::lock_guard lock(mutex_);
@@ -73,7 +75,8 @@ void QDSerial::OnByte(unsigned char b) {
     if (observer_) {
         // The completed frame is still in the buffer: what was held plus this byte.
         observer_(Direction::Received,
-                  std::span<const std::uint8_t>(receiver_.RxBuffer(), static_cast<std::size_t>(held) + 1));
+                  std::span<const std::uint8_t>(receiver_.RxBuffer(),
+                                                static_cast<std::size_t>(held) + 1));
     }
     const ModuleSettings& fresh = receiver_.Decoded();
     if (outcome->content == ReplyContent::Version) {

@@ -18,7 +18,7 @@ namespace tovra {
 // Decoded values are published under a lock: a notification's reader takes a copy
 // (Decoded or TakeDecoded), so a reply arriving meanwhile cannot mix into it.
 class QDSerial : public CXSerial {
-public:
+  public:
     enum class Direction { Sent, Received };
     // Sees every request written and every complete reply frame received (for tracing).
     // Called on the writing thread or on the reader thread; must not block.
@@ -40,11 +40,11 @@ public:
     ModuleSettings TakeDecoded();
     void ClearVersionReady();
 
-protected:
+  protected:
     void OnByte(unsigned char b) override;
     void OnPortLost() override;
 
-private:
+  private:
     void Notify(std::uintptr_t code);
 
     ReplyReceiver receiver_;  // reader thread only

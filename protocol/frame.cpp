@@ -67,7 +67,9 @@ void CopySettingsFields(const ModuleSettings& from, ModuleSettings& to) {
     to.VersionReady = ready;
 }
 
-Frame23 BuildReadAllFrame() { return MakeFrame<kSettingsFrameSize>(kCmdReadAll, {}); }
+Frame23 BuildReadAllFrame() {
+    return MakeFrame<kSettingsFrameSize>(kCmdReadAll, {});
+}
 
 Frame23 BuildWriteAllFrame(const ModuleSettings& settings) {
     return MakeFrame<kSettingsFrameSize>(kCmdWriteAll, EncodeSettingsBlock(settings));
@@ -77,7 +79,9 @@ Frame13 BuildVersionWriteFrame(std::uint8_t code) {
     return MakeFrame<kVersionFrameSize>(kCmdVersionWrite, {code, 0x00});
 }
 
-Frame13 BuildVersionReadFrame() { return MakeFrame<kVersionFrameSize>(kCmdVersionRead, {}); }
+Frame13 BuildVersionReadFrame() {
+    return MakeFrame<kVersionFrameSize>(kCmdVersionRead, {});
+}
 
 std::vector<std::uint8_t> BuildFrame(const FrameHeader& header, std::uint8_t command,
                                      std::span<const std::uint8_t> payload) {

@@ -21,7 +21,9 @@ std::uint32_t TruncateRegister(long double r) {
 }
 }  // namespace
 
-bool HaveNativeExtended() { return kNativeExtended; }
+bool HaveNativeExtended() {
+    return kNativeExtended;
+}
 
 std::uint32_t EncodeNative(double mhz) {
     if (!(mhz > 0.0)) {

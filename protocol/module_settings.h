@@ -17,9 +17,9 @@ struct ModuleSettings {
     std::uint8_t CustID_H = 0;     // node id, high byte
     std::uint8_t CustID_L = 0;     // node id, low byte
     std::uint8_t NetID = 0;
-    std::uint8_t Power = 0;        // 1..7
-    std::uint8_t VersionCode = 0;  // 0 = v1.7, 1 = v1.8
-    std::uint8_t VersionReady = 0; // 1 after a version reply until the value is taken
+    std::uint8_t Power = 0;         // 1..7
+    std::uint8_t VersionCode = 0;   // 0 = v1.7, 1 = v1.8
+    std::uint8_t VersionReady = 0;  // 1 after a version reply until the value is taken
 
     bool operator==(const ModuleSettings&) const = default;
 };

@@ -8,8 +8,6 @@ namespace {
 constexpr std::uint8_t kSync = 0xAF;
 constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kLf = 0x0A;
-// Bytes a frame may run past its declared 11 + L before it is abandoned.
-constexpr int kRunPastAllowance = 4;
 }  // namespace
 
 void ReplyReceiver::Reset() {
@@ -24,7 +22,7 @@ void ReplyReceiver::ResetIfOverflowed() {
     }
 }
 
-std::optional<ReplyOutcome> ReplyReceiver::OnByte(std::uint8_t b) {
+std::optional<ReplyOutcome> ReplyReceiver::OnByteSlow(std::uint8_t b) {
     if (b == kSync) {
         return OnSync();
     }
@@ -38,8 +36,8 @@ std::optional<ReplyOutcome> ReplyReceiver::OnByte(std::uint8_t b) {
     }
     Append(b);
     ResetIfOverflowed();
-    const int declared = rx_buffer_[7];
-    if (rx_count_ >= 16 && rx_count_ > declared + static_cast<int>(kFrameOverhead) + kRunPastAllowance) {
+    // Abandon a frame that has run more than four bytes past its declared 11 + L.
+    if (rx_count_ >= 16 && rx_count_ > rx_buffer_[7] + kLongestFrameHeld) {
         Reset();
     }
     return std::nullopt;

@@ -10,7 +10,8 @@
 namespace tovra {
 
 // The module UART speeds in list order; codes are position + 1 except 115200, which is 0.
-inline constexpr std::array<unsigned, 8> kBaudRates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+inline constexpr std::array<unsigned, 8> kBaudRates{1200,  2400,  4800,  9600,
+                                                    19200, 38400, 57600, 115200};
 inline constexpr std::array<std::string_view, 3> kParityNames{"NO", "ODD", "EVEN"};
 inline constexpr std::array<unsigned, 6> kChips{128, 256, 512, 1024, 2048, 4096};  // factor 7..12
 inline constexpr std::array<std::string_view, 2> kModeNames{"Normal", "Saving"};

@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 using tovra::testing::RecordingTarget;
 
 class LinkWithModule : public ::testing::Test {
-protected:
+  protected:
     void StartModule(const sim::Faults& faults = {}) {
         module_ = std::make_unique<sim::SimulatedModule>(InitialWindowSettings(), faults);
         ASSERT_TRUE(module_->Start());

@@ -12,7 +12,7 @@ namespace tovra::testing {
 
 // Collects posted notifications; tests wait for them with a generous deadline.
 class RecordingTarget : public MessageTarget {
-public:
+  public:
     struct Posted {
         std::uint32_t message;
         std::uintptr_t wParam;
@@ -40,7 +40,7 @@ public:
         return posted_;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable cv_;
     std::vector<Posted> posted_;

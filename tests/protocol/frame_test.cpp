@@ -14,7 +14,8 @@ std::string Hex(const Frame& f) {
     static const char* digits = "0123456789ABCDEF";
     std::string out;
     for (auto b : f) {
-        if (!out.empty()) out += ' ';
+        if (!out.empty())
+            out += ' ';
         out += digits[b >> 4];
         out += digits[b & 15];
     }

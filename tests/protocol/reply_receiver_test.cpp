@@ -29,7 +29,9 @@ ModuleSettings Decoded(const SettingsBlock& block) {
     return s;
 }
 
-Bytes SettingsReply() { return BuildFrame(kHeader, 0x02, kBlock); }
+Bytes SettingsReply() {
+    return BuildFrame(kHeader, 0x02, kBlock);
+}
 Bytes VersionReply(std::uint8_t code) {
     const std::uint8_t payload[] = {code, 0x00};
     return BuildFrame(kHeader, 0x81, payload);
@@ -73,7 +75,8 @@ std::vector<StreamCase> Cases() {
         // Three 0xAF straight before a reply shift it by one byte: it runs past its length.
         cases.push_back({"AF AF AF then reply", Bytes{0xAF, 0xAF, 0xAF} + good, {}, {}});
     }
-    cases.push_back({"lone AF before a frame", Bytes{0xAF, 0x11} + good, {kSettings}, Decoded(kBlock)});
+    cases.push_back(
+        {"lone AF before a frame", Bytes{0xAF, 0x11} + good, {kSettings}, Decoded(kBlock)});
     {
         SettingsBlock block = kBlock;
         block[3] = 0xAF;
@@ -129,24 +132,31 @@ std::vector<StreamCase> Cases() {
     cases.push_back({"bytes while idle", Bytes{0x01, 0x0D, 0x0A, 0x80, 0x0D, 0x0A}, {}, {}});
     {
         const std::uint8_t payload[] = {0x00, 0x00, 0x00, 0x00};
-        cases.push_back({"short reply is acknowledged", BuildFrame(kHeader, 0x01, payload), {kAck}, {}});
+        cases.push_back(
+            {"short reply is acknowledged", BuildFrame(kHeader, 0x01, payload), {kAck}, {}});
     }
-    cases.push_back({"checksum failure keeps earlier values", good + WithBadChecksum(VersionReply(1)),
-                     {kSettings, kBad}, Decoded(kBlock)});
+    cases.push_back({"checksum failure keeps earlier values",
+                     good + WithBadChecksum(VersionReply(1)),
+                     {kSettings, kBad},
+                     Decoded(kBlock)});
     {
         ModuleSettings both = Decoded(kBlock);
         both.VersionCode = 1;
         both.VersionReady = 1;
-        cases.push_back({"settings reply leaves VersionReady", VersionReply(1) + good, {kVersion, kSettings},
+        cases.push_back({"settings reply leaves VersionReady",
+                         VersionReply(1) + good,
+                         {kVersion, kSettings},
                          both});
-        cases.push_back({"version reply leaves settings", good + VersionReply(1), {kSettings, kVersion},
-                         both});
+        cases.push_back(
+            {"version reply leaves settings", good + VersionReply(1), {kSettings, kVersion}, both});
     }
     {
         // Stale bytes 8..19 from the first reply must not come back through a short one.
         const std::uint8_t payload[] = {0x99};
-        cases.push_back({"short reply after settings", good + BuildFrame(kHeader, 0x02, payload),
-                         {kSettings, kAck}, Decoded(kBlock)});
+        cases.push_back({"short reply after settings",
+                         good + BuildFrame(kHeader, 0x02, payload),
+                         {kSettings, kAck},
+                         Decoded(kBlock)});
     }
     return cases;
 }
