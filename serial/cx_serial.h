@@ -73,7 +73,9 @@ protected:
     virtual void OnPortLost() {}
 
 private:
-    struct Os;  // OS handles; defined by the backend
+    // OS handles; defined by the backend, which for that reason also defines the
+    // constructor and destructor (std::unique_ptr needs the complete type there).
+    struct Os;
 
     enum class IoResult { Ok, TimedOut, Failed, Gone };
 
