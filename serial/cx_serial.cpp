@@ -85,7 +85,10 @@ bool CXSerial::OpenPort(const std::string& port, unsigned baud, unsigned parity)
     }
     // An open port that never receives would look healthy while every reply is lost.
     if (!StartReader()) {
-        const SerialError why = LastError();
+        SerialError why = LastError();
+        if (why.kind == SerialErrorKind::None) {
+            why = {SerialErrorKind::IoError, "Could not start reading from " + port + "."};
+        }
         Close();
         SetError(why.kind, why.message);
         return false;

@@ -40,7 +40,7 @@ std::string ComPortDeviceName(unsigned n);
 // The destructor is not virtual: owners delete through the derived type, and a derived
 // class must call Close() in its own destructor while its OnByte is still in force.
 class CXSerial {
-public:
+  public:
     static constexpr std::size_t kChunkSize = 1024;
     static constexpr int kChunkTimeoutMs = 1000;
     static constexpr int kMaxChunkAttempts = 3;  // consecutive time-outs or errors per chunk
@@ -65,14 +65,14 @@ public:
     SerialError LastError() const;
     std::string PortName() const;
 
-protected:
+  protected:
     // Reader thread: one call per received byte, in arrival order.
     virtual void OnByte(unsigned char b) = 0;
     // Reader thread: the device went away (unplugged adapter, closed peer). Called once;
     // the reader has ended. The owner closes the channel from its own thread.
     virtual void OnPortLost() {}
 
-private:
+  private:
     // OS handles; defined by the backend, which for that reason also defines the
     // constructor and destructor (std::unique_ptr needs the complete type there).
     struct Os;
