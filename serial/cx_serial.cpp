@@ -56,7 +56,14 @@ bool CXSerial::IsOpen() const {
 }
 
 bool CXSerial::Open(const std::string& port, unsigned baud, unsigned parity) {
-    if (IsOpen() && port == port_) {
+    bool reader_running = false;
+    {
+        std::lock_guard lock(reader_mutex_);
+        reader_running = !reader_ended_;
+    }
+    // A port whose reader ended (device gone) is reopened in full: reconfiguring the dead
+    // handle would leave a channel that looks open and never receives.
+    if (IsOpen() && port == port_ && reader_running) {
         parity_ = parity;
         return SetState(baud, parity);
     }

@@ -120,6 +120,23 @@ TEST(ChannelLogic, OpenOnTheSameNameOnlyReconfigures) {
     EXPECT_EQ(channel.PortName(), "B");
 }
 
+TEST(ChannelLogic, OpenAfterTheDeviceWentAwayReopensInFull) {
+    FakePort port("A");
+    RecordingChannel channel;
+    ASSERT_TRUE(channel.Open("A", 9600, 0));
+    port.Lose();
+    ASSERT_TRUE(WaitUntil([&] { return channel.PortLostCount() > 0; }));
+    {
+        std::lock_guard lock(port.mutex);
+        port.lost = false;  // plugged in again
+    }
+    ASSERT_TRUE(channel.Open("A", 9600, 0));
+    const Calls calls = port.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "open"), 2);
+    port.Inject({1, 2, 3});
+    EXPECT_TRUE(WaitUntil([&] { return channel.ByteCount() == 3; }));
+}
+
 TEST(ChannelLogic, WriteGoesOutInChunksOfAtMost1024) {
     FakePort port("A");
     RecordingChannel channel;
