@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "sim_module.h"
+
+namespace tovra::cli {
+namespace {
+
+// Replaced by the simulated module's port in the arguments.
+const std::string kPort = "{port}";
+
+struct BadInput {
+    std::string name;
+    std::vector<std::string> args;
+    std::string message_part;  // the option and its valid range, or what is wrong
+};
+
+class BadInputs : public ::testing::TestWithParam<BadInput> {
+  protected:
+    static void SetUpTestSuite() {
+        const std::string dir = ::testing::TempDir();
+        std::ofstream(dir + "/tovra_bad_key.json") << R"({"power": 5, "colour": "red"})";
+        std::ofstream(dir + "/tovra_bad_value.json") << R"({"power": 8})";
+        std::ofstream(dir + "/tovra_not_json.json") << "power=5";
+    }
+    static void TearDownTestSuite() {
+        for (const char* name :
+             {"tovra_bad_key.json", "tovra_bad_value.json", "tovra_not_json.json"}) {
+            std::remove((::testing::TempDir() + "/" + name).c_str());
+        }
+    }
+};
+
+TEST_P(BadInputs, ExitTwoWithAClearMessageAndNothingSent) {
+    SimModule module;
+    ASSERT_TRUE(module.Started());
+    std::vector<std::string> args;
+    for (std::string a : GetParam().args) {
+        if (a == kPort) {
+            a = module.Port();
+        } else if (a.starts_with("{tmp}")) {
+            a = ::testing::TempDir() + a.substr(5);
+        }
+        args.push_back(a);
+    }
+    const CliResult r = RunTool(args);
+    EXPECT_EQ(r.code, kExitUsage) << r.out << r.err;
+    EXPECT_NE(r.err.find(GetParam().message_part), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+
+    // A good read afterwards is the only traffic the module ever saw: bytes of an earlier
+    // request would have arrived before it.
+    ASSERT_EQ(RunTool({"read", "--port", module.Port()}).code, kExitOk);
+    EXPECT_EQ(module->Received().size(), 23u) << "the bad run sent something";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BadInputs,
+    ::testing::Values(
+        BadInput{
+            "baud", {"read", "--port", kPort, "--baud", "9601"}, "--baud: must be one of 1200"},
+        BadInput{"parity",
+                 {"read", "--port", kPort, "--parity", "mark"},
+                 "--parity: must be none, odd or even"},
+        BadInput{"timeout_zero", {"read", "--port", kPort, "--timeout", "0"}, "--timeout: must be"},
+        BadInput{"timeout_text", {"version", "--port", kPort, "--timeout", "soon"}, "--timeout"},
+        BadInput{"read_two_ports", {"read", "--port", kPort, "--port", kPort}, "--port"},
+        BadInput{"read_no_port", {"read"}, "--port"},
+        BadInput{"read_stray_argument", {"read", "--port", kPort, "now"}, "--port"},
+        BadInput{"unknown_option", {"read", "--port", kPort, "--colour", "red"}, "--colour"},
+        BadInput{"frequency_low",
+                 {"write", "--port", kPort, "--frequency", "139.99"},
+                 "--frequency: must be a frequency in MHz from 140.00 to 990.00"},
+        BadInput{"frequency_high", {"write", "--port", kPort, "--frequency", "1000"}, "990.00"},
+        BadInput{
+            "frequency_text", {"write", "--port", kPort, "--frequency", "fast"}, "--frequency"},
+        BadInput{"spreading_factor",
+                 {"write", "--port", kPort, "--spreading-factor", "100"},
+                 "--spreading-factor: must be one of 128, 256, 512, 1024, 2048, 4096"},
+        BadInput{"mode",
+                 {"write", "--port", kPort, "--mode", "turbo"},
+                 "--mode: must be normal or saving"},
+        BadInput{"bandwidth",
+                 {"write", "--port", kPort, "--bandwidth", "1M"},
+                 "--bandwidth: must be one of 62.5K, 125K, 250K, 500K"},
+        BadInput{"power_high",
+                 {"write", "--port", kPort, "--power", "8"},
+                 "--power: must be a whole number from 1 to 7"},
+        BadInput{"power_negative", {"write", "--port", kPort, "--power", "-3"}, "--power"},
+        BadInput{"node_id",
+                 {"write", "--port", kPort, "--node-id", "65536"},
+                 "--node-id: must be a whole number from 0 to 65535"},
+        BadInput{"net_id",
+                 {"write", "--port", kPort, "--net-id", "256"},
+                 "--net-id: must be a whole number from 0 to 255"},
+        BadInput{"module_baud",
+                 {"write", "--port", kPort, "--module-baud", "14400"},
+                 "--module-baud: must be one of"},
+        BadInput{"module_parity",
+                 {"write", "--port", kPort, "--module-parity", "space"},
+                 "--module-parity"},
+        BadInput{"bad_value_after_good_ones",
+                 {"write", "--port", kPort, "--power", "3", "--frequency", "868", "--net-id", "x"},
+                 "--net-id"},
+        BadInput{"nothing_to_write", {"write", "--port", kPort}, "nothing to change"},
+        BadInput{"same_port_twice",
+                 {"write", "--port", kPort, "--port", kPort, "--power", "3"},
+                 "given twice"},
+        BadInput{"step_without_start",
+                 {"write", "--port", kPort, "--power", "3", "--node-id-step", "1"},
+                 "--node-id-step: needs the first node id"},
+        BadInput{"step_zero",
+                 {"write", "--port", kPort, "--node-id", "1", "--node-id-step", "0"},
+                 "--node-id-step: must be a whole number from 1 to 65535"},
+        BadInput{"step_runs_past_65535",
+                 {"write", "--port", kPort, "--port", "/dev/tovra-never-opened", "--node-id",
+                  "65000", "--node-id-step", "600"},
+                 "run to 65600"},
+        BadInput{"profile_missing",
+                 {"write", "--port", kPort, "--profile", "/nonexistent/p.json"},
+                 "--profile: cannot read"},
+        BadInput{"profile_unknown_key",
+                 {"write", "--port", kPort, "--profile", "{tmp}/tovra_bad_key.json"},
+                 "colour: unknown key"},
+        BadInput{"profile_bad_value",
+                 {"write", "--port", kPort, "--profile", "{tmp}/tovra_bad_value.json"},
+                 "power: must be a whole number from 1 to 7"},
+        BadInput{"profile_not_json",
+                 {"write", "--port", kPort, "--profile", "{tmp}/tovra_not_json.json"},
+                 "not valid JSON"},
+        BadInput{"version_set",
+                 {"version", "--port", kPort, "--set", "v2.0"},
+                 "--set: must be v1.7 or v1.8"},
+        BadInput{"detect_baud", {"detect", "--port", kPort, "--baud", "300"}, "--baud"}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace tovra::cli
