@@ -3,9 +3,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "sim/line_setting.h"
+#include "sim/line_writer.h"
 #include "sim/module_replies.h"
 #include "sim/port_link.h"
 #include "sim/pty_master.h"
@@ -22,20 +23,12 @@
 namespace tovra::sim {
 
 namespace {
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // While no one has the slave open the master reports a hang-up on every poll; it is then
 // looked at this often instead of being polled in a loop.
 constexpr milliseconds kDetachedPoll{20};
-// Before closing a lost port: how long to wait for the tool to read the last replies, and
-// how long an empty queue must stay empty when the bytes were never seen queued.
-constexpr milliseconds kDeliveryLimit{5000};
-constexpr milliseconds kDeliveryQuiet{200};
-constexpr milliseconds kDeliveryCheck{5};
 constexpr std::size_t kReadChunk = 256;
-
-enum class Sent { Done, Failed, Stopped };
 
 // Whether no one has the slave open right now.
 bool HungUp(int master) {
@@ -90,10 +83,6 @@ struct SimulatedModule::Impl {
     Read OnBytes(const std::uint8_t* data, std::size_t n);
     bool LineAccepted();
     Read HandleRequest(const Request& request);
-    Sent Transmit(const std::vector<std::uint8_t>& bytes, const Faults& f,
-                  std::chrono::nanoseconds byte_time, const std::function<void()>& on_last);
-    Sent WriteAll(const std::uint8_t* data, std::size_t n);
-    bool WaitDelivered();
     void LosePort();
 };
 
@@ -278,119 +267,32 @@ SimulatedModule::Impl::Read SimulatedModule::Impl::HandleRequest(const Request& 
     }
     std::vector<std::uint8_t> bytes = Noise(f.noise_bytes, rng_);
     bytes.insert(bytes.end(), reply.begin(), reply.end());
+    SendTiming timing;
+    timing.delay = milliseconds(std::max(f.delay_ms, 0));
+    timing.split_gap_ms = f.split_gap_ms;
+    if (f.pace) {
+        timing.byte_time = ByteTime(uart);
+    }
+    LineWriter writer(*pty_, stop_);
     bool last_due = false;
-    const Sent sent =
-        Transmit(bytes, f, f.pace ? ByteTime(uart) : std::chrono::nanoseconds{0}, [&] {
-            std::lock_guard lock(mutex_);
-            ++replies_;
-            ++port_replies_;
-            last_due = f.lose_after >= 0 && port_replies_ >= static_cast<std::size_t>(f.lose_after);
-            changed_.notify_all();
-        });
+    const Sent sent = writer.Send(bytes, timing, [&] {
+        std::lock_guard lock(mutex_);
+        ++replies_;
+        ++port_replies_;
+        last_due = f.lose_after >= 0 && port_replies_ >= static_cast<std::size_t>(f.lose_after);
+        changed_.notify_all();
+    });
     if (sent == Sent::Stopped) {
         return Read::Stopped;
     }
     if (last_due) {
-        if (!WaitDelivered()) {
+        if (!writer.WaitDelivered()) {
             return Read::Stopped;
         }
         LosePort();
         return Read::Lost;
     }
     return Read::More;
-}
-
-Sent SimulatedModule::Impl::Transmit(const std::vector<std::uint8_t>& bytes, const Faults& f,
-                                     std::chrono::nanoseconds byte_time,
-                                     const std::function<void()>& on_last) {
-    if (bytes.empty()) {
-        return Sent::Done;
-    }
-    auto next = Clock::now();
-    if (f.delay_ms > 0) {
-        next += milliseconds(f.delay_ms);
-        if (stop_.WaitUntil(next)) {
-            return Sent::Stopped;
-        }
-    }
-    if (f.split_gap_ms < 0 && byte_time.count() == 0) {
-        on_last();
-        return WriteAll(bytes.data(), bytes.size());
-    }
-    // One byte at a time on a schedule counted from the start, so wake-up latencies do not
-    // add up over a reply.
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i > 0 && f.split_gap_ms > 0) {
-            next += milliseconds(f.split_gap_ms);
-        }
-        next += byte_time;
-        if (stop_.WaitUntil(next)) {
-            return Sent::Stopped;
-        }
-        if (i + 1 == bytes.size()) {
-            on_last();
-        }
-        const Sent s = WriteAll(&bytes[i], 1);
-        if (s != Sent::Done) {
-            return s;
-        }
-    }
-    return Sent::Done;
-}
-
-Sent SimulatedModule::Impl::WriteAll(const std::uint8_t* data, std::size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(pty_->Fd(), data, n);
-        if (w > 0) {
-            data += w;
-            n -= static_cast<std::size_t>(w);
-            continue;
-        }
-        if (w < 0 && errno == EINTR) {
-            continue;
-        }
-        if (w < 0 && errno != EAGAIN) {
-            return Sent::Failed;
-        }
-        // The tool is not reading and the line's buffer is full: wait for room.
-        pollfd fds[2] = {{pty_->Fd(), POLLOUT, 0}, {stop_.Fd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
-            return Sent::Failed;
-        }
-        if (fds[1].revents != 0) {
-            return Sent::Stopped;
-        }
-        if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-            return Sent::Failed;
-        }
-    }
-    return Sent::Done;
-}
-
-bool SimulatedModule::Impl::WaitDelivered() {
-    const auto start = Clock::now();
-    auto quiet_since = start;
-    bool seen_queued = false;
-    while (Clock::now() - start < kDeliveryLimit) {
-        const auto pending = pty_->PendingForSlave();
-        if (!pending) {
-            // The slave cannot be opened to ask: give the tool a moment to read instead.
-            return !stop_.WaitFor(kDeliveryQuiet);
-        }
-        const auto now = Clock::now();
-        if (*pending > 0) {
-            seen_queued = true;
-            quiet_since = now;
-        } else if (seen_queued || now - quiet_since >= kDeliveryQuiet) {
-            // Queued and then read, or never queued for a good while: the bytes reached
-            // the slave's reader (the kernel moves them over with a short delay).
-            return true;
-        }
-        if (stop_.WaitFor(kDeliveryCheck)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 void SimulatedModule::Impl::LosePort() {
