@@ -213,10 +213,11 @@ bool CXSerial::OsConfigure(unsigned baud, unsigned parity) {
         SetError(e.kind, e.message);
         return false;
     }
-    // Raw bytes; parity checking on (a byte with a parity error reads as 0), no XON/XOFF.
+    // Raw bytes, no XON/XOFF. Parity checking (a byte with a parity error reads as 0) is
+    // set only with parity: without PARENB it does nothing on a real line, and a
+    // pseudo-terminal drops PARENB, so INPCK is what tells a peer there that parity is on.
     tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                          ICRNL | IXON | IXOFF | IXANY | IGNPAR);
-    tio.c_iflag |= INPCK;
+                                          ICRNL | IXON | IXOFF | IXANY | IGNPAR | INPCK);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     // 8 data bits, 1 stop bit, receiver on, modem lines ignored, no hardware flow control.
@@ -230,8 +231,10 @@ bool CXSerial::OsConfigure(unsigned baud, unsigned parity) {
     tio.c_cflag |= CS8 | CREAD | CLOCAL;
     if (parity == 1) {
         tio.c_cflag |= PARENB | PARODD;
+        tio.c_iflag |= INPCK;
     } else if (parity == 2) {
         tio.c_cflag |= PARENB;
+        tio.c_iflag |= INPCK;
     }
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;

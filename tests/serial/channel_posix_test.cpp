@@ -156,7 +156,7 @@ TEST_F(PtyChannel, AppliesRawEightNoneOneWithoutFlowControl) {
     EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
     EXPECT_NE(t.c_cflag & CREAD, 0u);
     EXPECT_NE(t.c_cflag & CLOCAL, 0u);
-    EXPECT_NE(t.c_iflag & INPCK, 0u);
+    EXPECT_EQ(t.c_iflag & INPCK, 0u);  // parity checking goes with parity only
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP | INLCR | IGNCR), 0u);
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
@@ -190,6 +190,8 @@ TEST_F(PtyChannel, OpenOnTheSamePortChangesOnlySpeedAndParity) {
         EXPECT_EQ(cfgetospeed(&t), c.speed) << c.baud;
         // Linux pseudo-terminals drop PARENB (they carry no parity) but keep PARODD.
         EXPECT_EQ(t.c_cflag & PARODD, c.parity_bits & PARODD) << c.baud;
+        // Parity checking, on exactly when parity is: what a pty peer can see of even parity.
+        EXPECT_EQ((t.c_iflag & INPCK) != 0, c.parity != 0) << c.baud;
         EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     }
     // Not reopened: the same reader is still running and nothing was lost.
