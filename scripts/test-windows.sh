@@ -24,7 +24,13 @@ TOVRA_WINDOWS_TESTS=(
 # COM ports linked to the peer: one above 9 (device-namespace name), one at most 9.
 COM_LONG=20
 COM_SHORT=5
+COM_DANGLING=21  # a link to nothing: present in the prefix, yet no port
 TEST_TIMEOUT_S=300
+# Programs that print figures rather than test; TOVRA_WIN_MEASURE=0 leaves them out.
+TOVRA_WINDOWS_MEASURES=(
+    tests/serial/win32/serial_measure_win32.exe
+)
+[ "${TOVRA_WIN_MEASURE:-1}" = 0 ] && TOVRA_WINDOWS_MEASURES=()
 
 BUILD=${TOVRA_WIN_BUILD:-$TOVRA_ROOT/build-win}
 NATIVE=${TOVRA_WIN_NATIVE_BUILD:-$TOVRA_ROOT/build-win-native}
@@ -68,7 +74,7 @@ cmake -S "$TOVRA_ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$TOVRA_ROOT/cmake/min
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVRA_BUILD_GUI=OFF -DTOVRA_BUILD_CLI=OFF \
     -DTOVRA_WERROR=$werror >/dev/null
 targets=()
-for exe in "${TOVRA_WINDOWS_TESTS[@]}"; do
+for exe in "${TOVRA_WINDOWS_TESTS[@]}" "${TOVRA_WINDOWS_MEASURES[@]}"; do
     targets+=("$(basename "$exe" .exe)")
 done
 cmake --build "$BUILD" -j"$jobs" --target "${targets[@]}"
@@ -101,7 +107,8 @@ cleanup() {
     fi
     # Ends this prefix's server and whatever Wine processes this run left behind.
     wineserver -k 2>/dev/null || true
-    rm -f "$WINEPREFIX/dosdevices/com$COM_LONG" "$WINEPREFIX/dosdevices/com$COM_SHORT"
+    rm -f "$WINEPREFIX/dosdevices/com$COM_LONG" "$WINEPREFIX/dosdevices/com$COM_SHORT" \
+        "$WINEPREFIX/dosdevices/com$COM_DANGLING"
 }
 trap cleanup EXIT
 
@@ -127,7 +134,9 @@ if [ ! -s "$port_file" ]; then
 fi
 export TOVRA_PEER_PORT
 TOVRA_PEER_PORT=$(cat "$port_file")
+ln -sfn /nonexistent/tovra-no-device "$WINEPREFIX/dosdevices/com$COM_DANGLING"
 export TOVRA_TEST_COM_LONG=$COM_LONG TOVRA_TEST_COM_SHORT=$COM_SHORT
+export TOVRA_TEST_COM_DANGLING=$COM_DANGLING
 # Wine hands the Unix environment to Windows programs; these reach the tests as they are.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -162,6 +171,12 @@ for exe in "${TOVRA_WINDOWS_TESTS[@]}"; do
     elif [ "$rc" -ne 0 ] || [ "$f" -gt 0 ]; then
         broken+=("$name")
     fi
+done
+
+for exe in "${TOVRA_WINDOWS_MEASURES[@]}"; do
+    section "$(basename "$exe" .exe) under Wine (figures)"
+    timeout -k 10 120 wine "$BUILD/$exe" "COM$COM_LONG" </dev/null 2>&1 ||
+        echo "(measurement failed; not counted as a test)"
 done
 
 echo

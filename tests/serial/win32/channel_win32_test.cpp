@@ -44,6 +44,10 @@ unsigned LongPortNumber() {
 unsigned ShortPortNumber() {
     return static_cast<unsigned>(std::stoul(EnvOr("TOVRA_TEST_COM_SHORT", "5")));
 }
+// A COM link in the prefix that leads to no device; 0 when the script made none.
+unsigned DanglingPortNumber() {
+    return static_cast<unsigned>(std::stoul(EnvOr("TOVRA_TEST_COM_DANGLING", "0")));
+}
 std::string LongPort() {
     return "COM" + std::to_string(LongPortNumber());
 }
@@ -339,15 +343,19 @@ TEST_F(WineLine, SecondOpenOfAHeldPortFailsAsBusy) {
 }
 
 TEST_F(WineLine, OpenErrorsHaveTheirKinds) {
-    const struct {
+    struct Case {
         std::string name;
         SerialErrorKind kind;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"COM77", SerialErrorKind::NotFound},
         {"\\\\.\\COM77", SerialErrorKind::NotFound},
         {"COM", SerialErrorKind::NotFound},  // no number: port 0
         {"", SerialErrorKind::NotFound},
     };
+    if (DanglingPortNumber() != 0) {
+        cases.push_back({"COM" + std::to_string(DanglingPortNumber()), SerialErrorKind::NotFound});
+    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ThreadWatchingChannel channel;
@@ -386,6 +394,10 @@ TEST_F(WineLine, ListingFindsTheLinkedPorts) {
     EXPECT_TRUE(has(LongPort()));
     EXPECT_TRUE(has(ShortPort()));
     EXPECT_FALSE(has("COM77"));
+    if (DanglingPortNumber() != 0) {
+        EXPECT_FALSE(PortExists(DanglingPortNumber()));
+        EXPECT_FALSE(has("COM" + std::to_string(DanglingPortNumber())));
+    }
     // COMn order, as the window lists them.
     for (std::size_t i = 1; i < ports.size(); ++i) {
         EXPECT_LT(ComPortNumber(ports[i - 1].name), ComPortNumber(ports[i].name));
