@@ -1,5 +1,8 @@
 #include "ui/main_form.h"
 
+#include <algorithm>
+
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QLocale>
 #include <QShowEvent>
@@ -14,6 +17,8 @@ namespace {
 constexpr int kPanelPort = 0;
 constexpr int kPanelRequest = 1;
 constexpr int kPanelTime = 2;
+constexpr int kPopupMargin = 12;
+constexpr int kPopupMaxWidth = 420;
 
 QString ShortTime(const QTime& time) {
     return QLocale().toString(time, QLocale::ShortFormat);
@@ -81,13 +86,21 @@ void TMainForm::FillPortList(bool keep_selection) {
     const bool was_selected = suiComboBox_PcPort->ItemIndex() >= 0;
     const QSignalBlocker quiet(suiComboBox_PcPort);
     suiComboBox_PcPort->clear();
+    const QFontMetrics metrics(suiComboBox_PcPort->view()->font());
+    int name_width = 0;
     for (const PortInfo& port : services_.list_ports()) {
+        const QString name = QString::fromStdString(port.name);
         const QString description = QString::fromStdString(port.description);
-        suiComboBox_PcPort->addItem(QString::fromStdString(port.name));
+        name_width = std::max(name_width, metrics.horizontalAdvance(name));
+        suiComboBox_PcPort->addItem(name);
         const int row = suiComboBox_PcPort->count() - 1;
         suiComboBox_PcPort->setItemData(row, description, PortItemDelegate::kDescriptionRole);
         suiComboBox_PcPort->setItemData(row, description, Qt::ToolTipRole);
     }
+    port_delegate_->SetNameWidth(name_width);
+    // The drop-down is wider than the list itself, so that the descriptions can be read.
+    QAbstractItemView* popup = suiComboBox_PcPort->view();
+    popup->setMinimumWidth(std::min(popup->sizeHintForColumn(0) + kPopupMargin, kPopupMaxWidth));
     suiComboBox_PcPort->SetItemIndex(-1);
     if (keep_selection) {
         const int again = suiComboBox_PcPort->findText(previous);

@@ -19,6 +19,7 @@
 #include "ui/controls/status_bar.h"
 #include "ui/controls/title_bar.h"
 #include "ui/form_services.h"
+#include "ui/port_item_delegate.h"
 #include "ui/qt_message_target.h"
 
 namespace tovra {
@@ -120,6 +121,7 @@ class TMainForm : public QWidget {
     ModuleSettings SettingsFromWindow() const;  // main_form_settings.cpp
     void LoadSettings(const ModuleSettings& settings);
 
+    PortItemDelegate* port_delegate_ = nullptr;  // owned by the port list
     FormServices services_;
     QtMessageTarget target_;  // declared before the link, which posts to it
     // The channel's destructor is deliberately not virtual; a final type makes deleting

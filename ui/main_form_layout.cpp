@@ -113,7 +113,8 @@ void TMainForm::BuildLayout() {
     suiButton_OpenPort = MakeButton(suiGroupBox1, "suiButton_OpenPort", "Open", 0, 14, 57, 17);
     suiComboBox_PcPort =
         MakeList(suiGroupBox1, "suiComboBox_PcPort", 66, 10, 57, 21, {}, -1, PortListEditable());
-    suiComboBox_PcPort->setItemDelegate(new PortItemDelegate(suiComboBox_PcPort));
+    port_delegate_ = new PortItemDelegate(suiComboBox_PcPort);
+    suiComboBox_PcPort->setItemDelegate(port_delegate_);
     Label1 = MakeLabel(suiGroupBox1, "Label1", "BaudRate", 3, 36, 57, 19);
     suiComboBox_PcBaudRate =
         MakeList(suiGroupBox1, "suiComboBox_PcBaudRate", 66, 34, 57, 21, bauds, k9600);

@@ -1,5 +1,7 @@
 #include "ui/port_item_delegate.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QPainter>
 
@@ -27,8 +29,7 @@ void PortItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter, name);
     if (!description.isEmpty()) {
-        const int name_width = option.fontMetrics.horizontalAdvance(name);
-        const QRect rest = area.adjusted(name_width + kGap, 0, 0, 0);
+        const QRect rest = area.adjusted(NameColumn(option, name) + kGap, 0, 0, 0);
         QColor dim = painter->pen().color();
         dim.setAlphaF(0.65F);
         painter->setPen(dim);
@@ -43,9 +44,15 @@ QSize PortItemDelegate::sizeHint(const QStyleOptionViewItem& option,
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     const QString description = index.data(kDescriptionRole).toString();
     if (!description.isEmpty()) {
-        size.rwidth() += kGap + option.fontMetrics.horizontalAdvance(description);
+        const QString name = index.data(Qt::DisplayRole).toString();
+        size.setWidth(8 + NameColumn(option, name) + kGap +
+                      option.fontMetrics.horizontalAdvance(description));
     }
     return size;
+}
+
+int PortItemDelegate::NameColumn(const QStyleOptionViewItem& option, const QString& name) const {
+    return std::max(name_width_, option.fontMetrics.horizontalAdvance(name));
 }
 
 }  // namespace tovra

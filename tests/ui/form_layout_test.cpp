@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -217,6 +218,12 @@ class FormLayoutTest : public QObject {
         QCOMPARE(f->suiComboBox_PcPort->ItemIndex(), 0);
         QCOMPARE(f->suiComboBox_PcPort->Text(), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(f->suiComboBox_PcPort->toolTip(), QStringLiteral("USB serial adapter"));
+        QCOMPARE(f->suiComboBox_PcPort->itemData(1, Qt::ToolTipRole).toString(),
+                 QStringLiteral("16550A"));
+        // The drop-down is wide enough for names and descriptions.
+        QVERIFY(f->suiComboBox_PcPort->view()->minimumWidth() >
+                f->suiComboBox_PcPort->fontMetrics().horizontalAdvance(
+                    QStringLiteral("/dev/ttyUSB0 USB serial adapter")));
         QCOMPARE(f->suiStatusBar1->PanelText(0), QStringLiteral("Closed"));
         QCOMPARE(f->suiStatusBar1->PanelText(1), QString());  // empty until the first action
         QCOMPARE(f->suiStatusBar1->PanelText(2), QLocale().toString(f.now, QLocale::ShortFormat));

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QPixmap>
 
 #include "protocol/units.h"
@@ -86,11 +87,16 @@ int main(int argc, char** argv) {
                      form.Link()->LastError().message.c_str());
         return 1;
     }
+    QElapsedTimer round_trip;
+    round_trip.start();
     form.btn_ReadAll->click();
     if (!WaitFor([&] { return form.suiStatusBar1->PanelText(1) == u"Successful"; }, 5000)) {
         std::fprintf(stderr, "ui_snapshot: no reply to Read All\n");
         return 1;
     }
+    // From the press to the loaded controls: write, module reply, reader, queued event.
+    std::printf("ui_snapshot: Read All answered in %lld ms\n",
+                static_cast<long long>(round_trip.elapsed()));
     Settle(300);
     if (!form.grab().save(out)) {
         std::fprintf(stderr, "ui_snapshot: cannot write %s\n", qPrintable(out));
