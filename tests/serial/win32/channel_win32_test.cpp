@@ -157,9 +157,10 @@ TEST_F(WineLine, SamePortOpenChangesOnlySpeedAndParity) {
         unsigned baud;
         unsigned parity;
         const char* parodd;
+        const char* inpck;
     } cases[] = {
-        {9600, 0, "0"},   {19200, 2, "0"}, {57600, 1, "1"},
-        {115200, 0, "0"}, {1200, 1, "1"},  {4800, 2, "0"},
+        {9600, 0, "0", "0"},   {19200, 2, "0", "1"}, {57600, 1, "1", "1"},
+        {115200, 0, "0", "0"}, {1200, 1, "1", "1"},  {4800, 2, "0", "1"},
     };
     std::uint32_t seed = 100;
     for (const auto& c : cases) {
@@ -167,8 +168,10 @@ TEST_F(WineLine, SamePortOpenChangesOnlySpeedAndParity) {
         ASSERT_TRUE(channel.Open(LongPort(), c.baud, c.parity)) << channel.LastError().message;
         std::map<std::string, std::string> attr = peer_.Attributes();
         EXPECT_EQ(attr["baud"], std::to_string(c.baud));
-        // A Linux pseudo-terminal keeps only the odd flag of the parity.
+        // A Linux pseudo-terminal drops the parity-enable flag; the odd flag stays, and
+        // Wine turns input parity checking on exactly when there is a parity.
         EXPECT_EQ(attr["parodd"], c.parodd);
+        EXPECT_EQ(attr["inpck"], c.inpck);
         EXPECT_EQ(attr["bits"], "8");
         EXPECT_EQ(attr["stop"], "1");
         EXPECT_EQ(attr["crtscts"], "0");

@@ -423,8 +423,8 @@ class Peer {
         }
     }
 
-    // Linux pseudo-terminals clear PARENB (they carry no parity) but keep PARODD, so the
-    // parity shows only as odd or not.
+    // Linux pseudo-terminals clear PARENB (they carry no parity) but keep PARODD; INPCK
+    // (input parity checking) shows whether there is a parity at all.
     void Attr() {
         termios tio{};
         // On Linux the master reports the terminal side's settings, which the port set.
@@ -438,6 +438,7 @@ class Peer {
             << " bits=" << ((tio.c_cflag & CSIZE) == CS8 ? 8 : 0)
             << " stop=" << ((tio.c_cflag & CSTOPB) != 0 ? 2 : 1)
             << " crtscts=" << ((tio.c_cflag & CRTSCTS) != 0 ? 1 : 0)
+            << " inpck=" << ((tio.c_iflag & INPCK) != 0 ? 1 : 0)
             << " ixon=" << ((tio.c_iflag & IXON) != 0 ? 1 : 0)
             << " ixoff=" << ((tio.c_iflag & IXOFF) != 0 ? 1 : 0)
             << " icanon=" << ((tio.c_lflag & ICANON) != 0 ? 1 : 0)
