@@ -126,7 +126,11 @@ class TMainForm : public QWidget {
     QtMessageTarget target_;  // declared before the link, which posts to it
     // The channel's destructor is deliberately not virtual; a final type makes deleting
     // the link through its own type the only possibility.
-    struct OwnedLink final : QDSerial {};
+    struct OwnedLink final : QDSerial {
+        // The reader must end before any base destructor resets the object's virtual
+        // table under a virtual call in flight on the reader thread.
+        ~OwnedLink() { Close(); }
+    };
     std::unique_ptr<OwnedLink> link_;
     bool shown_ = false;
 };
