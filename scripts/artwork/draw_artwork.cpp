@@ -170,7 +170,8 @@ QImage DrawModule() {
     p.drawPath(feed);
 
     // mounting holes (the header takes the left edge)
-    for (const QPointF c : {board.topRight() + QPointF(-16, 16), board.bottomRight() + QPointF(-16, -16)}) {
+    for (const QPointF c :
+         {board.topRight() + QPointF(-16, 16), board.bottomRight() + QPointF(-16, -16)}) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0xD9B45A));
         p.drawEllipse(c, 8, 8);
@@ -215,8 +216,8 @@ QImage DrawModule() {
     p.drawText(QRectF(board.left() + 104, board.bottom() - 28, 200, 20),
                Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("TOVRA  LoRa MODEM"));
     p.setFont(Sans(10));
-    p.drawText(QRectF(board.left() + 298, board.top() + 30, 30, 16), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("ANT"));
+    p.drawText(QRectF(board.left() + 298, board.top() + 30, 30, 16),
+               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ANT"));
     p.setPen(QPen(QColor(0xF2F5F2), 1.2));
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(board.left() + 116, board.top() + 176, 50, 28));
@@ -307,7 +308,8 @@ int main(int argc, char** argv) {
     bool ok = DrawModule().save(out.filePath(QStringLiteral("module.jpg")), "JPG", 92);
     ok = DrawLogo().save(out.filePath(QStringLiteral("logo.jpg")), "JPG", 95) && ok;
     for (const int size : {16, 32, 48}) {
-        ok = DrawIcon(size).save(out.filePath(QStringLiteral("icon-%1.png").arg(size)), "PNG") && ok;
+        ok =
+            DrawIcon(size).save(out.filePath(QStringLiteral("icon-%1.png").arg(size)), "PNG") && ok;
     }
     return ok ? 0 : 1;
 }
