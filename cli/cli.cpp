@@ -27,6 +27,9 @@ int Run(const std::vector<std::string>& args, CliIo io) {
     app.set_version_flag("--version", std::string("tovra-rf ") + TOVRA_VERSION,
                          "Print the version and exit");
     app.require_subcommand(1);
+    // "/path" is a file, never a Windows-style "/option"; the same on every platform.
+    // Set before the subcommands are added, which copy it.
+    app.allow_windows_style_options(false);
     app.footer(
         "Exit codes: 0 success; 1 a port or device failure (cannot open, no reply, checksum "
         "failure, verify mismatch, port lost); 2 bad usage or a bad value (nothing is sent).");
