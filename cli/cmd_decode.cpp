@@ -96,7 +96,7 @@ class DecodeCommand : public Command {
             "decode",
             "Run a reply byte stream (hex text, or raw with --binary) through the "
             "reply receiver; one line per frame");
-        sub->add_option("FILE", file_, "Input file (default: standard input)");
+        sub->add_option("FILE", file_, "Input file (default: standard input)")->type_name("FILE");
         sub->add_flag("--binary", binary_, "The input is raw bytes, not hex text");
         sub->add_flag("--json", json_, "One JSON object per line");
         return sub;

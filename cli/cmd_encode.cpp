@@ -26,7 +26,9 @@ class EncodeCommand : public Command {
         settings_.Add(*write_all_);
         version_read_ = sub->add_subcommand("version-read", "The version read request");
         version_write_ = sub->add_subcommand("version-write", "A version write request");
-        version_write_->add_option("version", version_, "v1.7 or v1.8")->required();
+        version_write_->add_option("version", version_, "v1.7 or v1.8")
+            ->type_name("VERSION")
+            ->required();
         for (CLI::App* leaf : {read_all_, write_all_, version_read_, version_write_}) {
             leaf->add_flag("--json", json_, "Print JSON");
         }

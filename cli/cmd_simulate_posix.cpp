@@ -56,25 +56,31 @@ class SimulateCommand : public Command {
             "simulate", "Run a simulated module on a pseudo-terminal until Ctrl+C");
         sub->add_option("--link", link_,
                         "Link to create for the port (default: sim0 in the "
-                        "virtual port directory)");
+                        "virtual port directory)")
+            ->type_name("PATH");
         settings_.Add(*sub);
         sub->add_option("--module-version", version_,
                         "Version selector to start with: v1.7 "
                         "or v1.8")
+            ->type_name("VERSION")
             ->capture_default_str();
         sub->add_flag("--no-reply", faults_.no_reply, "Fault: swallow every request");
         sub->add_flag("--bad-checksum", faults_.bad_checksum, "Fault: corrupt every checksum");
-        sub->add_option("--delay", delay_, "Fault: wait MS milliseconds before replying");
+        sub->add_option("--delay", delay_, "Fault: wait MS milliseconds before replying")
+            ->type_name("MS");
         sub->add_option("--split-gap", split_gap_,
-                        "Fault: send replies a byte at a time, MS milliseconds apart");
-        sub->add_option("--noise", noise_, "Fault: N random bytes before each reply");
+                        "Fault: send replies a byte at a time, MS milliseconds apart")
+            ->type_name("MS");
+        sub->add_option("--noise", noise_, "Fault: N random bytes before each reply")
+            ->type_name("N");
         sub->add_flag("--short-reply", faults_.short_reply,
                       "Fault: answer settings requests with a short reply");
         sub->add_flag("--pace", faults_.pace, "Send at the module's line speed");
         sub->add_flag("--match-line", faults_.match_line,
                       "Answer only when the line's speed and parity match the module's UART");
         sub->add_option("--lose-after", lose_after_,
-                        "Fault: close the port after N replies (a fresh one follows)");
+                        "Fault: close the port after N replies (a fresh one follows)")
+            ->type_name("N");
         return sub;
     }
 

@@ -19,7 +19,7 @@ class VersionCommand : public Command {
         CLI::App* sub =
             app.add_subcommand("version", "Read the module's version selector, or set it");
         options_.Add(*sub, false);
-        set_option_ = sub->add_option("--set", set_, "v1.7 or v1.8");
+        set_option_ = sub->add_option("--set", set_, "v1.7 or v1.8")->type_name("VERSION");
         return sub;
     }
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include <CLI/CLI.hpp>
@@ -96,7 +97,8 @@ class PortWriter {
             return;
         }
 
-        Progress("writing");
+        Progress(result_.node_id ? "writing node id " + std::to_string(*result_.node_id)
+                                 : std::string("writing"));
         const bool uart_changes = UartChanged(result_.before, result_.target);
         reply = session.Request(frame, Expect::WriteReply, plan_.port.timeout);
         const bool answered =
@@ -234,7 +236,8 @@ class WriteCommand : public Command {
         sub->add_flag("--dry-run", dry_run_,
                       "Read the module and show the change and the frame; write nothing");
         step_option_ = sub->add_option("--node-id-step", step_,
-                                       "Node ids start, start+K, ... for the ports in order");
+                                       "Node ids start, start+K, ... for the ports in order")
+                           ->type_name("K");
         return sub;
     }
 
@@ -292,7 +295,12 @@ class WriteCommand : public Command {
             std::vector<std::thread> threads;
             threads.reserve(results.size());
             for (PortResult& r : results) {
-                threads.emplace_back(write_one, std::ref(r));
+                try {
+                    threads.emplace_back(write_one, std::ref(r));
+                } catch (const std::system_error&) {
+                    // Out of threads: this port is not touched; the others go on.
+                    r.error = "not written: no thread could be started for it";
+                }
             }
             for (std::thread& t : threads) {
                 t.join();

@@ -15,17 +15,23 @@ void PortOptions::Add(CLI::App& app, bool several_ports) {
         app.add_option("--port", ports,
                        "Serial port (device path, link or COMn); repeat to write several "
                        "modules in parallel")
+            ->type_name("PORT")
             ->required()
             ->take_all();
     } else {
         app.add_option("--port", ports, "Serial port (device path, link or COMn)")
+            ->type_name("PORT")
             ->required()
             ->expected(1);
     }
-    app.add_option("--baud", baud, "Computer-side speed: 1200 ... 115200")->capture_default_str();
+    app.add_option("--baud", baud, "Computer-side speed: 1200 ... 115200")
+        ->type_name("BAUD")
+        ->capture_default_str();
     app.add_option("--parity", parity, "Computer-side parity: none, odd or even")
+        ->type_name("PARITY")
         ->capture_default_str();
     timeout_option = app.add_option("--timeout", timeout, "Seconds to wait for each reply")
+                         ->type_name("SECONDS")
                          ->capture_default_str();
     app.add_flag("--json", json, "Print JSON");
     app.add_flag("--trace", trace, "Every frame sent and received, timestamped, on stderr");
@@ -33,6 +39,12 @@ void PortOptions::Add(CLI::App& app, bool several_ports) {
 
 CheckedPortOptions Check(const PortOptions& o) {
     CheckedPortOptions c;
+    // One thread and one open port each: a bound well beyond any bench of modules.
+    constexpr std::size_t kMaxPorts = 64;
+    if (o.ports.size() > kMaxPorts) {
+        throw UsageError("--port: at most " + std::to_string(kMaxPorts) + " ports at once (got " +
+                         std::to_string(o.ports.size()) + ")");
+    }
     std::set<std::string> seen;
     for (const std::string& port : o.ports) {
         if (port.empty()) {
@@ -53,19 +65,22 @@ CheckedPortOptions Check(const PortOptions& o) {
 }
 
 void SettingsOptions::Add(CLI::App& app) {
-    given = {
-        app.add_option("--frequency", frequency, "MHz, 140.00 to 990.00 (rounded to 0.01)"),
-        app.add_option("--spreading-factor", spreading_factor,
-                       "Chips: 128, 256, 512, 1024, 2048 or 4096"),
-        app.add_option("--mode", mode, "normal or saving"),
-        app.add_option("--bandwidth", bandwidth, "62.5K, 125K, 250K or 500K"),
-        app.add_option("--power", power, "Output power level 1 to 7"),
-        app.add_option("--node-id", node_id, "Node id 0 to 65535"),
-        app.add_option("--net-id", net_id, "Net id 0 to 255"),
-        app.add_option("--module-baud", module_baud, "Module UART speed: 1200 ... 115200"),
-        app.add_option("--module-parity", module_parity, "Module UART parity: none, odd or even"),
+    auto add = [&app](const char* name, std::string& value, const char* type, const char* help) {
+        return app.add_option(name, value, help)->type_name(type);
     };
-    profile_option = app.add_option("--profile", profile, "JSON file with the keys of read --json");
+    given = {
+        add("--frequency", frequency, "MHZ", "MHz, 140.00 to 990.00 (rounded to 0.01)"),
+        add("--spreading-factor", spreading_factor, "CHIPS",
+            "Chips: 128, 256, 512, 1024, 2048 or 4096"),
+        add("--mode", mode, "MODE", "normal or saving"),
+        add("--bandwidth", bandwidth, "BW", "62.5K, 125K, 250K or 500K"),
+        add("--power", power, "LEVEL", "Output power level 1 to 7"),
+        add("--node-id", node_id, "ID", "Node id 0 to 65535"),
+        add("--net-id", net_id, "ID", "Net id 0 to 255"),
+        add("--module-baud", module_baud, "BAUD", "Module UART speed: 1200 ... 115200"),
+        add("--module-parity", module_parity, "PARITY", "Module UART parity: none, odd or even"),
+    };
+    profile_option = add("--profile", profile, "FILE", "JSON file with the keys of read --json");
 }
 
 SettingsChange Check(const SettingsOptions& o) {

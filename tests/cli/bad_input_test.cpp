@@ -121,6 +121,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {"write", "--port", kPort, "--port", "/dev/tovra-never-opened", "--node-id",
                   "65000", "--node-id-step", "600"},
                  "run to 65600"},
+        BadInput{"too_many_ports",
+                 [] {
+                     std::vector<std::string> args{"write", "--power", "3", "--port", kPort};
+                     for (int i = 0; i < 64; ++i) {
+                         args.insert(args.end(), {"--port", "/dev/tovra-never-" + std::to_string(i)});
+                     }
+                     return args;
+                 }(),
+                 "--port: at most 64 ports"},
         BadInput{"profile_missing",
                  {"write", "--port", kPort, "--profile", "/nonexistent/p.json"},
                  "--profile: cannot read"},
