@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli_runner.h"
@@ -22,18 +24,24 @@ struct BadInput {
 
 class BadInputs : public ::testing::TestWithParam<BadInput> {
   protected:
-    static void SetUpTestSuite() {
-        const std::string dir = ::testing::TempDir();
-        std::ofstream(dir + "/tovra_bad_key.json") << R"({"power": 5, "colour": "red"})";
-        std::ofstream(dir + "/tovra_bad_value.json") << R"({"power": 8})";
-        std::ofstream(dir + "/tovra_not_json.json") << "power=5";
-    }
-    static void TearDownTestSuite() {
-        for (const char* name :
-             {"tovra_bad_key.json", "tovra_bad_value.json", "tovra_not_json.json"}) {
-            std::remove((::testing::TempDir() + "/" + name).c_str());
+    // Profiles named by the cases as {bad_key}, {bad_value}, {not_json}; written per test,
+    // since ctest runs the cases as parallel processes.
+    void SetUp() override {
+        for (const auto& [key, text] : std::vector<std::pair<std::string, std::string>>{
+                 {"{bad_key}", R"({"power": 5, "colour": "red"})"},
+                 {"{bad_value}", R"({"power": 8})"},
+                 {"{not_json}", "power=5"}}) {
+            const std::string path = UniqueTempPath(key.substr(1, key.size() - 2) + ".json");
+            std::ofstream(path) << text;
+            profiles_[key] = path;
         }
     }
+    void TearDown() override {
+        for (const auto& [key, path] : profiles_) {
+            std::remove(path.c_str());
+        }
+    }
+    std::map<std::string, std::string> profiles_;
 };
 
 TEST_P(BadInputs, ExitTwoWithAClearMessageAndNothingSent) {
@@ -43,8 +51,8 @@ TEST_P(BadInputs, ExitTwoWithAClearMessageAndNothingSent) {
     for (std::string a : GetParam().args) {
         if (a == kPort) {
             a = module.Port();
-        } else if (a.starts_with("{tmp}")) {
-            a = ::testing::TempDir() + a.substr(5);
+        } else if (profiles_.count(a) != 0) {
+            a = profiles_[a];
         }
         args.push_back(a);
     }
@@ -134,13 +142,13 @@ INSTANTIATE_TEST_SUITE_P(
                  {"write", "--port", kPort, "--profile", "/nonexistent/p.json"},
                  "--profile: cannot read"},
         BadInput{"profile_unknown_key",
-                 {"write", "--port", kPort, "--profile", "{tmp}/tovra_bad_key.json"},
+                 {"write", "--port", kPort, "--profile", "{bad_key}"},
                  "colour: unknown key"},
         BadInput{"profile_bad_value",
-                 {"write", "--port", kPort, "--profile", "{tmp}/tovra_bad_value.json"},
+                 {"write", "--port", kPort, "--profile", "{bad_value}"},
                  "power: must be a whole number from 1 to 7"},
         BadInput{"profile_not_json",
-                 {"write", "--port", kPort, "--profile", "{tmp}/tovra_not_json.json"},
+                 {"write", "--port", kPort, "--profile", "{not_json}"},
                  "not valid JSON"},
         BadInput{"version_set",
                  {"version", "--port", kPort, "--set", "v2.0"},

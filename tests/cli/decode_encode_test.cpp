@@ -179,7 +179,7 @@ TEST(Decode, BadHexExitsTwoAfterTheFramesBeforeIt) {
 TEST(Decode, BinaryFile) {
     const std::vector<std::uint8_t> f =
         BuildFrame(kRequestHeader, 0x81, std::vector<std::uint8_t>{1, 0});
-    const std::string path = ::testing::TempDir() + "/tovra_decode_binary.bin";
+    const std::string path = UniqueTempPath("decode_binary.bin");
     {
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
