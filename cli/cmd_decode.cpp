@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "cli/binary_stdin.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/hex.h"
@@ -105,6 +106,9 @@ class DecodeCommand : public Command {
     int Run(RunContext& ctx) override {
         std::ifstream file;
         std::istream* in = &ctx.in;
+        if (binary_ && file_.empty()) {
+            UseBinaryStandardInput();
+        }
         if (!file_.empty()) {
             file.open(file_, std::ios::binary);
             if (!file) {

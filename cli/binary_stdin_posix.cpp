@@ -1,0 +1,7 @@
+#include "cli/binary_stdin.h"
+
+namespace tovra::cli {
+
+void UseBinaryStandardInput() {}
+
+}  // namespace tovra::cli
