@@ -194,6 +194,24 @@ bool CXSerial::OsOpen(const std::string& port) {
     return true;
 }
 
+namespace {
+// A Linux pseudo-terminal carries no parity and drops PARENB; asked for parity again on a
+// later open it answers EINVAL although everything else was applied. Such a line is
+// configured as far as it can be.
+bool AppliedExceptParityEnable(int fd, const termios& wanted) {
+    const int saved = errno;
+    termios got{};
+    const bool applied =
+        saved == EINVAL && (wanted.c_cflag & PARENB) != 0 && ::tcgetattr(fd, &got) == 0 &&
+        got.c_iflag == wanted.c_iflag && got.c_oflag == wanted.c_oflag &&
+        got.c_lflag == wanted.c_lflag &&
+        (got.c_cflag | PARENB) == (wanted.c_cflag | PARENB) &&
+        ::cfgetospeed(&got) == ::cfgetospeed(&wanted) && ::cfgetispeed(&got) == ::cfgetispeed(&wanted);
+    errno = saved;
+    return applied;
+}
+}  // namespace
+
 bool CXSerial::OsConfigure(unsigned baud, unsigned parity) {
     const int fd = os_->port.Get();
     speed_t speed{};
@@ -239,7 +257,7 @@ bool CXSerial::OsConfigure(unsigned baud, unsigned parity) {
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0 ||
-        ::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        (::tcsetattr(fd, TCSANOW, &tio) != 0 && !AppliedExceptParityEnable(fd, tio))) {
         const SerialError e = DescribeErrno(errno, os_->path, Step::Configure);
         SetError(e.kind, e.message);
         return false;

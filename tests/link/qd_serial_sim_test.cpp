@@ -150,6 +150,27 @@ TEST_F(LinkWithModule, WithoutTargetRepliesAreDecodedSilently) {
     EXPECT_TRUE(target_.Snapshot().empty());
 }
 
+TEST_F(LinkWithModule, ReopensWithParityOnAPseudoTerminal) {
+    // A pty drops PARENB and refuses parity on a later open with EINVAL, although it
+    // applied everything else; the channel must still open.
+    ModuleSettings odd = InitialWindowSettings();
+    odd.McuParity = 1;
+    sim::Faults faults;
+    faults.match_line = true;
+    module_ = std::make_unique<sim::SimulatedModule>(odd, faults);
+    ASSERT_TRUE(module_->Start());
+    link_.SetNotifyTarget(&target_, message_);
+    for (std::size_t i = 1; i <= 3; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(link_.Open(module_->PortPath(), 9600, 1)) << link_.LastError().message;
+        ASSERT_TRUE(link_.ReadAll());
+        const auto posted = target_.WaitFor(i);
+        ASSERT_EQ(posted.size(), i);
+        EXPECT_EQ(posted.back().wParam, kNotifyGood);
+        link_.Close();
+    }
+}
+
 TEST_F(LinkWithModule, ObserverSeesRequestsAndReplyFrames) {
     std::mutex m;
     std::vector<std::pair<QDSerial::Direction, std::vector<std::uint8_t>>> seen;

@@ -200,6 +200,26 @@ TEST_F(PtyChannel, OpenOnTheSamePortChangesOnlySpeedAndParity) {
     EXPECT_EQ(channel.PortLostCount(), 0);
 }
 
+TEST_F(PtyChannel, ReopensWithParityAtAnotherSpeed) {
+    // Each open applies its own speed and parity, whatever the line had before.
+    const struct {
+        unsigned baud;
+        unsigned parity;
+        speed_t speed;
+    } opens[] = {{9600, 1, B9600}, {19200, 1, B19200}, {4800, 2, B4800}, {9600, 2, B9600}};
+    for (const auto& o : opens) {
+        RecordingChannel channel;
+        ASSERT_TRUE(channel.Open(pty_.SlavePath(), o.baud, o.parity))
+            << o.baud << ": " << channel.LastError().message;
+        termios t{};
+        ASSERT_EQ(tcgetattr(pty_.Master(), &t), 0);
+        EXPECT_EQ(cfgetospeed(&t), o.speed) << o.baud;
+        EXPECT_EQ((t.c_cflag & PARODD) != 0, o.parity == 1) << o.baud;
+        ExpectReceives(channel);
+        channel.Close();
+    }
+}
+
 TEST_F(PtyChannel, UnsupportedSettingsFailAndLeaveTheLineAsItWas) {
     RecordingChannel channel;
     ASSERT_TRUE(channel.Open(pty_.SlavePath(), 38400, 1));
