@@ -22,6 +22,11 @@ struct BadInput {
     std::string message_part;  // the option and its valid range, or what is wrong
 };
 
+// Test names in ctest output show the case, not its bytes.
+void PrintTo(const BadInput& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class BadInputs : public ::testing::TestWithParam<BadInput> {
   protected:
     // Profiles named by the cases as {bad_key}, {bad_value}, {not_json}; written per test,

@@ -20,6 +20,11 @@ struct EncodeCase {
     std::string frame;
 };
 
+// Test names in ctest output show the case, not its bytes.
+void PrintTo(const EncodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class Encode : public ::testing::TestWithParam<EncodeCase> {};
 
 TEST_P(Encode, PrintsTheRequestFrame) {
@@ -87,6 +92,11 @@ struct DecodeCase {
     std::vector<std::string> lines;  // expected output, one per frame
     bool json = false;
 };
+
+// Test names in ctest output show the case, not its bytes.
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Decode : public ::testing::TestWithParam<DecodeCase> {};
 

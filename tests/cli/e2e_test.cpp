@@ -104,6 +104,11 @@ struct FailureCase {
     std::string reason;
 };
 
+// Test names in ctest output show the case, not its bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CliReadFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(CliReadFailure, ExitsOneWithTheReason) {

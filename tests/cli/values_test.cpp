@@ -21,6 +21,11 @@ struct ValueCase {
     std::optional<double> expected;
 };
 
+// Test names in ctest output show the case, not its bytes.
+void PrintTo(const ValueCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 double AsNumber(auto v) {
     return static_cast<double>(v);
 }
@@ -146,6 +151,11 @@ struct HexCase {
     bool good = true;
 };
 
+// Test names in ctest output show the case, not its bytes.
+void PrintTo(const HexCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class HexText : public ::testing::TestWithParam<HexCase> {};
 
 TEST_P(HexText, ReadsBytesOrRefuses) {
@@ -189,6 +199,11 @@ struct ProfileCase {
     bool good;
     std::string message_part;  // for a refused profile
 };
+
+// Test names in ctest output show the case, not its bytes.
+void PrintTo(const ProfileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Profiles : public ::testing::TestWithParam<ProfileCase> {};
 

@@ -49,8 +49,10 @@ struct FaultCase {
     std::size_t reply_size = 0;           // bytes the tool reads, noise included
     int min_reads = 1;                    // the reply came in at least this many pieces
     std::chrono::milliseconds min_wait{0};
-    void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 };
+
+// Test names in ctest output show the case, not its bytes.
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 Faults Make(void (*set)(Faults&)) {
     Faults f;
