@@ -12,7 +12,7 @@ QDSerial::~QDSerial() {
 }
 
 void QDSerial::SetNotifyTarget(MessageTarget* target, std::uint32_t message) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(target_mutex_);
     target_ = target;
     message_ = message;
 }
@@ -71,29 +71,34 @@ void QDSerial::OnByte(unsigned char b) {
     if (!outcome) {
         return;
     }
-    std::lock_guard lock(mutex_);
-    if (observer_) {
-        // The completed frame is still in the buffer: what was held plus this byte.
-        observer_(Direction::Received,
-                  std::span<const std::uint8_t>(receiver_.RxBuffer(),
-                                                static_cast<std::size_t>(held) + 1));
+    {
+        std::lock_guard lock(mutex_);
+        if (observer_) {
+            // The completed frame is still in the buffer: what was held plus this byte.
+            observer_(Direction::Received,
+                      std::span<const std::uint8_t>(receiver_.RxBuffer(),
+                                                    static_cast<std::size_t>(held) + 1));
+        }
+        const ModuleSettings& fresh = receiver_.Decoded();
+        if (outcome->content == ReplyContent::Version) {
+            decoded_.VersionCode = fresh.VersionCode;
+            decoded_.VersionReady = 1;
+        } else if (outcome->content == ReplyContent::Settings) {
+            CopySettingsFields(fresh, decoded_);
+        }
     }
-    const ModuleSettings& fresh = receiver_.Decoded();
-    if (outcome->content == ReplyContent::Version) {
-        decoded_.VersionCode = fresh.VersionCode;
-        decoded_.VersionReady = 1;
-    } else if (outcome->content == ReplyContent::Settings) {
-        CopySettingsFields(fresh, decoded_);
-    }
-    if (target_ != nullptr) {
-        target_->Post(message_, static_cast<std::uintptr_t>(outcome->kind), 0);
-    }
+    Notify(static_cast<std::uintptr_t>(outcome->kind));
 }
 
 void QDSerial::OnPortLost() {
-    std::lock_guard lock(mutex_);
+    Notify(kNotifyPortLost);
+}
+
+// The values are published before this runs, so whoever the post wakes finds them.
+void QDSerial::Notify(std::uintptr_t code) {
+    std::lock_guard lock(target_mutex_);
     if (target_ != nullptr) {
-        target_->Post(message_, kNotifyPortLost, 0);
+        target_->Post(message_, code, 0);
     }
 }
 

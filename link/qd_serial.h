@@ -49,11 +49,16 @@ class QDSerial : public CXSerial {
 
     ReplyReceiver receiver_;  // reader thread only
 
-    mutable std::mutex mutex_;  // guards everything below
+    mutable std::mutex mutex_;  // guards decoded_ and observer_
     ModuleSettings decoded_{};
+    FrameObserver observer_;
+
+    // Held while posting, so that once SetNotifyTarget returns the old target gets no more
+    // posts. Separate from mutex_: a notified thread that at once reads the values or sends
+    // the next request must not find the reader still holding the lock it needs.
+    std::mutex target_mutex_;
     MessageTarget* target_ = nullptr;
     std::uint32_t message_ = 0;
-    FrameObserver observer_;
 };
 
 }  // namespace tovra
