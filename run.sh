@@ -8,10 +8,16 @@ cd "$TOVRA_ROOT"
 . scripts/deps.sh
 # shellcheck disable=SC2086
 tovra_ensure_packages $TOVRA_BUILD_PACKAGES
-tovra_build build -DTOVRA_BUILD_TESTS=OFF >/dev/null
+TOVRA_TARGETS="tovra-rf tovra-rf-tool" tovra_build build >/dev/null
 
 tool=build/cli/tovra-rf
-link=$(mktemp -d)/sim0
+# A link in the virtual port directory, so that the window's port list shows it too.
+if [ -n "${XDG_RUNTIME_DIR:-}" ]; then
+    vdir=$XDG_RUNTIME_DIR/tovra-rf/ports
+else
+    vdir=/tmp/tovra-rf-$(id -u)/ports
+fi
+link=$vdir/run-$$
 "$tool" simulate --link "$link" >/dev/null &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT

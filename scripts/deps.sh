@@ -32,10 +32,13 @@ tovra_ensure_packages() {
     fi
 }
 
-# Configure (once) and build a tree. Usage: tovra_build DIR [cmake options...]
+# Configure and build a tree. Usage: tovra_build DIR [cmake options...]
+# TOVRA_TARGETS, when set, limits the build to those targets.
 tovra_build() {
     local dir=$1
     shift
     cmake -S "$TOVRA_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE="${TOVRA_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
-    cmake --build "$dir" -j"$(nproc)"
+    local targets=()
+    for t in ${TOVRA_TARGETS:-}; do targets+=(--target "$t"); done
+    cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
 }
