@@ -39,17 +39,34 @@ std::size_t OpenFdCount() {
     return count > 0 ? count - 1 : 0;  // less the directory stream's own descriptor
 }
 
-std::size_t ResidentKiB() {
-    const std::unique_ptr<std::FILE, FileCloser> statm(std::fopen("/proc/self/statm", "r"));
-    if (!statm) {
-        return 0;
-    }
+namespace {
+struct Statm {
     unsigned long size = 0;
     unsigned long resident = 0;
-    if (std::fscanf(statm.get(), "%lu %lu", &size, &resident) != 2) {
-        return 0;
+    unsigned long shared = 0;  // resident and backed by a file
+};
+
+Statm ReadStatm() {
+    Statm m;
+    const std::unique_ptr<std::FILE, FileCloser> statm(std::fopen("/proc/self/statm", "r"));
+    if (!statm || std::fscanf(statm.get(), "%lu %lu %lu", &m.size, &m.resident, &m.shared) != 3) {
+        return {};
     }
-    return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) / 1024;
+    return m;
+}
+
+std::size_t PagesToKiB(unsigned long pages) {
+    return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) / 1024;
+}
+}  // namespace
+
+std::size_t ResidentKiB() {
+    return PagesToKiB(ReadStatm().resident);
+}
+
+std::size_t AnonymousResidentKiB() {
+    const Statm m = ReadStatm();
+    return PagesToKiB(m.resident - m.shared);
 }
 
 std::size_t HeapInUseBytes() {

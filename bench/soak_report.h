@@ -40,6 +40,10 @@ struct SoakReport {
     std::size_t heap_at_end = 0;
     std::size_t heap_allowance = 0;
 
+    // Under a sanitizer, shadow memory and the sanitizer's allocator make the memory
+    // figures meaningless: they are printed but not judged.
+    bool memory_judged = true;
+
     std::vector<std::string> first_failures;  // a few, for the log
 
     bool Passed() const;
