@@ -25,6 +25,22 @@ int tovra_floor_round_trip(struct tovra_floor* f, const unsigned char* request,
                            unsigned char* reply, size_t size);
 void tovra_floor_close(struct tovra_floor* f);
 
+/* The same with the shape every tool with a reader thread has: a thread reads the replies
+ * from the slave and wakes the requester, which only writes and waits. */
+struct tovra_threaded_floor {
+    struct tovra_floor line;
+    pthread_t reader;
+    pthread_mutex_t mutex;
+    pthread_cond_t arrived;
+    size_t received; /* bytes the reader has read, under mutex */
+    int stop;        /* under mutex */
+};
+
+int tovra_threaded_floor_open(struct tovra_threaded_floor* f);
+int tovra_threaded_floor_round_trip(struct tovra_threaded_floor* f, const unsigned char* request,
+                                    size_t size);
+void tovra_threaded_floor_close(struct tovra_threaded_floor* f);
+
 #ifdef __cplusplus
 }
 #endif

@@ -2,6 +2,7 @@
 // simulated module next to the bare floor, the same paced at 9600 baud, CPU of an idle
 // open port, Close with an idle reader, and port listing.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -49,6 +50,62 @@ void BM_FloorRoundTrip(benchmark::State& state) {
             break;
         }
         us.push_back(Micros(Clock::now() - start));
+    }
+    tovra_floor_close(&floor);
+    ReportLatency(state, us);
+}
+
+// The floor again, with a reader thread that wakes the requester: what any design with a
+// reader thread pays at least.
+void BM_ThreadedFloorRoundTrip(benchmark::State& state) {
+    tovra_threaded_floor floor{};
+    if (tovra_threaded_floor_open(&floor) != 0) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    const tovra::Frame23 request = tovra::BuildReadAllFrame();
+    std::vector<double> us;
+    us.reserve(static_cast<std::size_t>(state.max_iterations));
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        if (tovra_threaded_floor_round_trip(&floor, request.data(), request.size()) != 0) {
+            state.SkipWithError("echo failed");
+            break;
+        }
+        us.push_back(Micros(Clock::now() - start));
+    }
+    tovra_threaded_floor_close(&floor);
+    ReportLatency(state, us);
+}
+
+// QDSerial against the floor's echo peer: the echoed Read All is itself a good frame, so
+// this is the link's cost without the module's.
+void BM_LinkEchoRoundTrip(benchmark::State& state) {
+    tovra_floor floor{};
+    char path[128] = {};
+    if (tovra_floor_open(&floor) != 0 || ::ttyname_r(floor.slave, path, sizeof path) != 0) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    std::vector<double> us;
+    {
+        tovra::bench::ReplyWaiter waiter;
+        tovra::QDSerial link;
+        link.SetNotifyTarget(&waiter, 1);
+        if (!link.Open(path, 9600, 0)) {
+            state.SkipWithError("open failed");
+        } else {
+            us.reserve(static_cast<std::size_t>(state.max_iterations));
+            for (auto _ : state) {
+                const auto start = Clock::now();
+                if (!link.ReadAll() ||
+                    waiter.Next(tovra::bench::kReplyDeadline) != tovra::kNotifyGood) {
+                    state.SkipWithError("echo lost");
+                    break;
+                }
+                us.push_back(Micros(Clock::now() - start));
+            }
+        }
     }
     tovra_floor_close(&floor);
     ReportLatency(state, us);
@@ -171,6 +228,12 @@ void BM_ListPorts(benchmark::State& state) {
 // on a shared machine the floor and the link then meet the same disturbances.
 BENCHMARK(BM_FloorRoundTrip)->Iterations(2000)->Repetitions(15)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadAllRoundTrip)->Iterations(2000)->Repetitions(15)->Unit(benchmark::kMicrosecond);
+// Where the difference goes: a reader thread alone, and the link without the module.
+BENCHMARK(BM_ThreadedFloorRoundTrip)
+    ->Iterations(2000)
+    ->Repetitions(15)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LinkEchoRoundTrip)->Iterations(2000)->Repetitions(15)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PacedReadAllRoundTrip)->Iterations(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdleOpenPortCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_CloseIdleReader)->Iterations(50)->UseManualTime()->Unit(benchmark::kMicrosecond);
