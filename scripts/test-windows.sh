@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows build and its tests with mingw-w64 and runs the tests under
-# Wine. The serial line tests talk to a native pty peer through COM ports that are links
-# in the Wine prefix ($WINEPREFIX/dosdevices/com20 -> /dev/pts/N). Ends with the summary
-# line "N passed, N failed"; exits non-zero on any failure.
+# Cross-builds the Windows build (tool and tests) with mingw-w64, warnings as errors, and
+# runs the tests under Wine. The serial line tests talk to a native pty peer through COM
+# ports that are links in the Wine prefix ($WINEPREFIX/dosdevices/com20 -> /dev/pts/N);
+# the link and CLI tests talk to a native `tovra-rf simulate` linked as COM22, started
+# afresh for every test program so that none sees settings another one wrote. Ends with
+# the summary line "N passed, N failed"; exits non-zero on any failure.
 #
 #   bash scripts/test-windows.sh
 #
@@ -20,11 +22,14 @@ TOVRA_WINDOWS_TESTS=(
     tests/serial/serial_tests.exe
     tests/serial/serial_logic_tests.exe
     tests/serial/win32/serial_win32_tests.exe
+    tests/link/link_tests.exe
+    tests/cli/cli_tests.exe
 )
 # COM ports linked to the peer: one above 9 (device-namespace name), one at most 9.
 COM_LONG=20
 COM_SHORT=5
 COM_DANGLING=21  # a link to nothing: present in the prefix, yet no port
+COM_MODULE=22    # the native simulated module
 TEST_TIMEOUT_S=300
 # Programs that print figures rather than test; TOVRA_WIN_MEASURE=0 leaves them out.
 TOVRA_WINDOWS_MEASURES=(
@@ -65,23 +70,27 @@ fi
 
 jobs=$(nproc)
 [ "$jobs" -gt 2 ] && jobs=2
-werror=OFF
-[ -n "${CI:-}" ] && werror=ON
 
 # --- builds ------------------------------------------------------------------------
+# Everything but the window (which needs Qt for Windows), so that the whole Windows build
+# stays free of warnings, not just the parts tested here.
 section "cross-build (mingw-w64) in $BUILD"
 cmake -S "$TOVRA_ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$TOVRA_ROOT/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVRA_BUILD_GUI=OFF -DTOVRA_BUILD_CLI=OFF \
-    -DTOVRA_WERROR=$werror >/dev/null
-targets=()
-for exe in "${TOVRA_WINDOWS_TESTS[@]}" "${TOVRA_WINDOWS_MEASURES[@]}"; do
-    targets+=("$(basename "$exe" .exe)")
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVRA_BUILD_GUI=OFF -DTOVRA_BUILD_CLI=ON \
+    -DTOVRA_WERROR=ON >/dev/null
+cmake --build "$BUILD" -j"$jobs"
+for exe in "${TOVRA_WINDOWS_TESTS[@]}" "${TOVRA_WINDOWS_MEASURES[@]}" cli/tovra-rf.exe; do
+    if [ ! -f "$BUILD/$exe" ]; then
+        echo "The cross-build made no $exe." >&2
+        exit 1
+    fi
 done
-cmake --build "$BUILD" -j"$jobs" --target "${targets[@]}"
 
-section "native pty peer in $NATIVE"
-cmake -S "$TOVRA_ROOT/tests/wine/peer" -B "$NATIVE" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$NATIVE" -j"$jobs"
+section "native pty peer and simulated module in $NATIVE"
+cmake -S "$TOVRA_ROOT/tests/wine/peer" -B "$NATIVE" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTOVRA_WERROR=ON >/dev/null
+cmake --build "$NATIVE" -j"$jobs" --target pty_peer tovra-rf
+NATIVE_TOOL="$NATIVE/tool/cli/tovra-rf"
 
 # --- Wine prefix -------------------------------------------------------------------
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -100,7 +109,37 @@ fi
 
 # --- peer and Wine server ----------------------------------------------------------
 peer_pid=""
+module_pid=""
+module_link="$WINEPREFIX/dosdevices/com$COM_MODULE"
+
+# Ends the simulated module, if one runs; it removes its link on the way out.
+stop_module() {
+    if [ -n "$module_pid" ]; then
+        kill "$module_pid" 2>/dev/null || true
+        wait "$module_pid" 2>/dev/null || true
+        module_pid=""
+    fi
+    rm -f "$module_link"
+}
+
+# A fresh simulated module at the window's initial settings, behind COM$COM_MODULE.
+start_module() {
+    local log=$1
+    stop_module
+    "$NATIVE_TOOL" simulate --link "$module_link" </dev/null >"$log" 2>&1 &
+    module_pid=$!
+    for _ in $(seq 100); do
+        [ -L "$module_link" ] && return 0
+        kill -0 "$module_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    cat "$log" >&2
+    echo "The simulated module did not start." >&2
+    return 1
+}
+
 cleanup() {
+    stop_module
     if [ -n "$peer_pid" ]; then
         kill "$peer_pid" 2>/dev/null || true
         wait "$peer_pid" 2>/dev/null || true
@@ -111,6 +150,9 @@ cleanup() {
         "$WINEPREFIX/dosdevices/com$COM_DANGLING"
 }
 trap cleanup EXIT
+# Interrupted or told to stop: still end the peer, the module and the Wine server.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # A server of our own, so that its messages (it prints its object table when the line
 # hangs up) go to a log, not into the test output.
@@ -137,6 +179,7 @@ TOVRA_PEER_PORT=$(cat "$port_file")
 ln -sfn /nonexistent/tovra-no-device "$WINEPREFIX/dosdevices/com$COM_DANGLING"
 export TOVRA_TEST_COM_LONG=$COM_LONG TOVRA_TEST_COM_SHORT=$COM_SHORT
 export TOVRA_TEST_COM_DANGLING=$COM_DANGLING
+export TOVRA_TEST_MODULE_PORT=COM$COM_MODULE
 # Wine hands the Unix environment to Windows programs; these reach the tests as they are.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -149,6 +192,11 @@ for exe in "${TOVRA_WINDOWS_TESTS[@]}"; do
     name=$(basename "$exe" .exe)
     log="$BUILD/$name.wine.log"
     section "$name under Wine"
+    if ! start_module "$BUILD/$name.module.log"; then
+        failed=$((failed + 1))
+        broken+=("$name")
+        continue
+    fi
     rc=0
     timeout -k 10 "$TEST_TIMEOUT_S" wine "$BUILD/$exe" --gtest_brief=1 --gtest_color=no \
         </dev/null >"$log" 2>&1 || rc=$?
@@ -173,6 +221,22 @@ for exe in "${TOVRA_WINDOWS_TESTS[@]}"; do
     fi
 done
 
+# The Windows tool itself, once, against a fresh module: a read that must decode.
+section "tovra-rf.exe read under Wine"
+if start_module "$BUILD/tovra-rf.module.log" &&
+    timeout -k 10 60 wine "$BUILD/cli/tovra-rf.exe" read --port "COM$COM_MODULE" --json \
+        </dev/null >"$BUILD/tovra-rf.wine.log" 2>&1 &&
+    grep -q '"net_id"' "$BUILD/tovra-rf.wine.log"; then
+    cat "$BUILD/tovra-rf.wine.log"
+    passed=$((passed + 1))
+else
+    cat "$BUILD/tovra-rf.wine.log" 2>/dev/null || true
+    echo "tovra-rf.exe read --port COM$COM_MODULE failed; log in $BUILD/tovra-rf.wine.log"
+    failed=$((failed + 1))
+    broken+=(tovra-rf.exe)
+fi
+stop_module
+
 for exe in "${TOVRA_WINDOWS_MEASURES[@]}"; do
     section "$(basename "$exe" .exe) under Wine (figures)"
     timeout -k 10 120 wine "$BUILD/$exe" "COM$COM_LONG" </dev/null 2>&1 ||
@@ -180,7 +244,8 @@ for exe in "${TOVRA_WINDOWS_MEASURES[@]}"; do
 done
 
 echo
-echo "Windows tests under Wine ($(wine --version 2>/dev/null)): ${#TOVRA_WINDOWS_TESTS[@]} programs," \
+echo "Windows tests under Wine ($(wine --version 2>/dev/null)):" \
+    "${#TOVRA_WINDOWS_TESTS[@]} programs and a tovra-rf.exe read," \
     "$skipped skipped${broken:+, failing: ${broken[*]}}"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ ${#broken[@]} -eq 0 ]
