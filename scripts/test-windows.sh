@@ -112,10 +112,16 @@ peer_pid=""
 module_pid=""
 module_link="$WINEPREFIX/dosdevices/com$COM_MODULE"
 
-# Ends the simulated module, if one runs; it removes its link on the way out.
+# Ends the simulated module, if one runs; it removes its link on the way out. One that
+# does not stop within 5 s is killed, so the run never waits on it.
 stop_module() {
     if [ -n "$module_pid" ]; then
         kill "$module_pid" 2>/dev/null || true
+        for _ in $(seq 50); do
+            kill -0 "$module_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -KILL "$module_pid" 2>/dev/null || true
         wait "$module_pid" 2>/dev/null || true
         module_pid=""
     fi
