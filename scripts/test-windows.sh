@@ -10,7 +10,8 @@
 #
 # Installs nothing: when a tool is missing it prints the apt-get line and stops.
 # Environment: TOVRA_WIN_BUILD (default build-win), TOVRA_WIN_NATIVE_BUILD (default
-# build-win-native), TOVRA_WINEPREFIX (default <build>/wineprefix, made on first use).
+# build-win-native), TOVRA_NATIVE_TOOL (a native tovra-rf to use instead of building
+# one), TOVRA_WINEPREFIX (default <build>/wineprefix, made on first use).
 set -euo pipefail
 TOVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$TOVRA_ROOT"
@@ -89,8 +90,14 @@ done
 section "native pty peer and simulated module in $NATIVE"
 cmake -S "$TOVRA_ROOT/tests/wine/peer" -B "$NATIVE" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTOVRA_WERROR=ON >/dev/null
-cmake --build "$NATIVE" -j"$jobs" --target pty_peer tovra-rf
-NATIVE_TOOL="$NATIVE/tool/cli/tovra-rf"
+# TOVRA_NATIVE_TOOL names a tovra-rf already built natively (CI has one), saving a build.
+if [ -n "${TOVRA_NATIVE_TOOL:-}" ] && [ -x "$TOVRA_NATIVE_TOOL" ]; then
+    cmake --build "$NATIVE" -j"$jobs" --target pty_peer
+    NATIVE_TOOL=$(cd "$(dirname "$TOVRA_NATIVE_TOOL")" && pwd)/$(basename "$TOVRA_NATIVE_TOOL")
+else
+    cmake --build "$NATIVE" -j"$jobs" --target pty_peer tovra-rf
+    NATIVE_TOOL="$NATIVE/tool/cli/tovra-rf"
+fi
 
 # --- Wine prefix -------------------------------------------------------------------
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
