@@ -110,9 +110,11 @@ double RoundToHundredths(double mhz) {
             ++digits[i - 1];
         }
     }
-    digits.insert(digits.size() - 2, ".");
+    // Concatenated rather than insert(): GCC 12 at -O3 reports a false -Wrestrict on it.
+    const std::string decimal =
+        digits.substr(0, digits.size() - 2) + '.' + digits.substr(digits.size() - 2);
     double shown = 0.0;
-    std::from_chars(digits.data(), digits.data() + digits.size(), shown);
+    std::from_chars(decimal.data(), decimal.data() + decimal.size(), shown);
     return std::signbit(mhz) ? -shown : shown;
 }
 
