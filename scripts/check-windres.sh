@@ -13,17 +13,33 @@ if ! command -v "$WINDRES" >/dev/null; then
     exit 1
 fi
 
-cd "$ROOT/app"
-"$WINDRES" --input-format=rc --output-format=coff -i tovra-rf-tool.rc -o "$out/resources.o"
-"$WINDRES" --input-format=rc --output-format=rc -i tovra-rf-tool.rc -o "$out/resources.rc"
-
 fail() { echo "check-windres: $*" >&2; exit 1; }
+
+# The version numbers come from project() in the top-level CMakeLists.txt, as in the build.
+version=$(sed -n 's/^project(tovra_rf_tool VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' \
+    "$ROOT/CMakeLists.txt")
+[ -n "$version" ] || fail "no project(tovra_rf_tool VERSION x.y.z) in CMakeLists.txt"
+IFS=. read -r major minor patch <<<"$version"
+defines=(-DTOVRA_VERSION_MAJOR="$major" -DTOVRA_VERSION_MINOR="$minor" -DTOVRA_VERSION_PATCH="$patch")
+
+cd "$ROOT/app"
+"$WINDRES" "${defines[@]}" --input-format=rc --output-format=coff -i tovra-rf-tool.rc \
+    -o "$out/resources.o"
+"$WINDRES" "${defines[@]}" --input-format=rc --output-format=rc -i tovra-rf-tool.rc \
+    -o "$out/resources.rc"
+# Without the numbers the resource must not compile to a made-up version.
+if "$WINDRES" --input-format=rc --output-format=coff -i tovra-rf-tool.rc -o "$out/bare.o" \
+    2>/dev/null; then
+    fail "tovra-rf-tool.rc compiles without the version numbers"
+fi
+
 decompiled="$out/resources.rc"
 grep -q '^"MAINICON" 14 /\* RT_GROUP_ICON' "$decompiled" || fail "no MAINICON icon group"
 icons=$(grep -c '^[0-9]\+ 3 /\* RT_ICON' "$decompiled" || true)
 [ "$icons" -eq 6 ] || fail "MAINICON holds $icons images, expected 6"
-grep -q 'FILEVERSION 1, 0, 0, 0' "$decompiled" || fail "file version is not 1.0.0.0"
-grep -q 'PRODUCTVERSION 1, 0, 0, 0' "$decompiled" || fail "product version is not 1.0.0.0"
+grep -q "FILEVERSION $major, $minor, $patch, 0" "$decompiled" || fail "file version is not $version.0"
+grep -q "PRODUCTVERSION $major, $minor, $patch, 0" "$decompiled" ||
+    fail "product version is not $version.0"
 grep -q '^1 24 /\* RT_MANIFEST' "$decompiled" || fail "no application manifest (resource 1)"
 if grep -q 'StringFileInfo' "$decompiled"; then fail "the version record must carry no strings"; fi
 # The six images: 48, 32 and 16 pixels, each in 16 colours (4 bits) and 256 colours (8 bits).

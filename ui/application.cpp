@@ -4,11 +4,15 @@
 
 #include "ui/exception_display.h"
 
+#ifndef TOVRA_VERSION
+#error "TOVRA_VERSION must be defined by the build"
+#endif
+
 namespace tovra {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("TOVRA RF Tool"));
-    setApplicationVersion(QStringLiteral("1.0.0"));
+    setApplicationVersion(QStringLiteral(TOVRA_VERSION));
     setDesktopFileName(QStringLiteral("tovra-rf-tool"));
 }
 
