@@ -177,23 +177,28 @@ TEST_F(ModuleTest, KeepsAnsweringWhileThePortIsOpenedAndClosedRepeatedly) {
         ASSERT_TRUE(reply.outcome);
         EXPECT_EQ(reply.outcome->kind, ReplyKind::Good);
     }
-    // A port closed before its reply was read must not stop the module either.
-    {
+    // A port closed before its reply was read must not stop the module either, however
+    // soon the next port opens; a few rounds, as the next open races the module's clean-up.
+    for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE("unread reply " + std::to_string(i));
+        const std::size_t seen = module_.RequestsSeen();
+        {
+            SlavePort port(module_.PortPath());
+            ASSERT_TRUE(port.Write(ReadAll()));
+        }
+        ASSERT_TRUE(module_.WaitForRequests(seen + 1, kArrival));
         SlavePort port(module_.PortPath());
-        ASSERT_TRUE(port.Write(ReadAll()));
+        ASSERT_TRUE(port.Write(VersionRead()));
+        // The unread reply may still turn up if the port was reopened before the module
+        // saw it closed; the version reply must come all the same.
+        auto reply = port.ReadReply();
+        if (reply.outcome && reply.outcome->content == ReplyContent::Settings) {
+            reply = port.ReadReply();
+        }
+        ASSERT_TRUE(reply.outcome) << ToHex(reply.bytes) << " replies " << module_.RepliesSent()
+                                   << " requests " << module_.RequestsSeen();
+        EXPECT_EQ(reply.outcome->content, ReplyContent::Version);
     }
-    ASSERT_TRUE(module_.WaitForRequests(16, kArrival));
-    SlavePort port(module_.PortPath());
-    ASSERT_TRUE(port.Write(VersionRead()));
-    // The unread reply may still turn up if the port was reopened before the module saw
-    // it closed; the version reply must come all the same.
-    auto reply = port.ReadReply();
-    if (reply.outcome && reply.outcome->content == ReplyContent::Settings) {
-        reply = port.ReadReply();
-    }
-    ASSERT_TRUE(reply.outcome) << ToHex(reply.bytes) << " replies " << module_.RepliesSent()
-                               << " requests " << module_.RequestsSeen();
-    EXPECT_EQ(reply.outcome->content, ReplyContent::Version);
 }
 
 TEST_F(ModuleTest, RecordsEveryByteReceived) {

@@ -139,14 +139,24 @@ SlavePort::Reply SlavePort::ReadReply(std::chrono::milliseconds timeout) {
         if (reply.outcome) {
             break;
         }
+        chunk.clear();
         pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, MsLeft(deadline)) <= 0 || (p.revents & POLLIN) == 0) {
+        const int r = ::poll(&p, 1, MsLeft(deadline));
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r <= 0 || (p.revents & POLLIN) == 0) {
             break;
         }
         std::uint8_t buf[256];
         const ssize_t n = ::read(fd_, buf, sizeof buf);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            // Readiness is only a hint: bytes a closed port left unread can be dropped
+            // by the module between the poll and the read. Wait on for the reply.
+            continue;
+        }
         if (n <= 0) {
-            break;
+            break;  // end of file or EIO: hung up
         }
         ++reply.reads;
         chunk.assign(buf, buf + n);
