@@ -91,6 +91,13 @@ class PortWriter {
         result_.have_settings = true;
         const Frame23 frame = BuildWriteAllFrame(result_.target);
         result_.frame = FormatHex(frame);
+        if (HasSyncPairInside(frame)) {
+            // The module would restart its frame there and never see this request.
+            Fail("these settings put two 0xAF bytes in a row into the frame (" + result_.frame +
+                 "), which the module's framing cannot carry; change the node id, net id or "
+                 "frequency. Nothing was written.");
+            return;
+        }
         if (plan_.dry_run) {
             result_.ok = true;
             Progress("dry run, nothing written");

@@ -67,6 +67,15 @@ void CopySettingsFields(const ModuleSettings& from, ModuleSettings& to) {
     to.VersionReady = ready;
 }
 
+bool HasSyncPairInside(std::span<const std::uint8_t> frame) {
+    for (std::size_t i = 2; i + 1 < frame.size(); ++i) {
+        if (frame[i] == 0xAF && frame[i + 1] == 0xAF) {
+            return true;
+        }
+    }
+    return false;
+}
+
 Frame23 BuildReadAllFrame() {
     return MakeFrame<kSettingsFrameSize>(kCmdReadAll, {});
 }

@@ -35,6 +35,10 @@ Frame23 BuildWriteAllFrame(const ModuleSettings& settings);
 Frame13 BuildVersionWriteFrame(std::uint8_t code);
 Frame13 BuildVersionReadFrame();
 
+// Whether two consecutive 0xAF bytes stand after the frame's own start. The format has
+// no escaping, so a receiver restarts there: such a frame can never be received whole.
+bool HasSyncPairInside(std::span<const std::uint8_t> frame);
+
 // Any frame of the common shape, for counterparts that answer with their own header
 // bytes and command. The payload is at most 255 bytes (L is one byte).
 std::vector<std::uint8_t> BuildFrame(const FrameHeader& header, std::uint8_t command,

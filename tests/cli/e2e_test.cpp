@@ -198,6 +198,16 @@ TEST(CliWrite, NoVerifySkipsTheReadBack) {
     EXPECT_EQ(module->Settings().Power, 6);
 }
 
+TEST(CliWrite, SettingsTheFramingCannotCarryAreRefusedUnsent) {
+    SimModule module;
+    ASSERT_TRUE(module.Started());
+    // Node id 0xAFAF: two sync bytes inside the frame, which no receiver can take whole.
+    const CliResult r = RunTool({"write", "--port", module.Port(), "--node-id", "44975"});
+    EXPECT_EQ(r.code, kExitDevice);
+    EXPECT_NE(r.err.find("two 0xAF bytes in a row"), std::string::npos) << r.err;
+    EXPECT_EQ(module->Received().size(), 23u) << "only the Read All went out";
+}
+
 TEST(CliWrite, DryRunShowsTheChangeAndTheFrameAndWritesNothing) {
     SimModule module;
     ASSERT_TRUE(module.Started());

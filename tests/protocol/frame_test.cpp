@@ -65,6 +65,21 @@ TEST(Frames, GenericFrameMatchesRequestBuilders) {
     EXPECT_EQ(generic, std::vector<std::uint8_t>(fixed.begin(), fixed.end()));
 }
 
+TEST(Frames, SyncPairInsideAFrameIsFound) {
+    EXPECT_FALSE(HasSyncPairInside(BuildReadAllFrame()));
+    EXPECT_FALSE(HasSyncPairInside(BuildWriteAllFrame(InitialWindowSettings())));
+    ModuleSettings s = InitialWindowSettings();
+    s.CustID_H = 0xAF;
+    s.CustID_L = 0xAF;
+    EXPECT_TRUE(HasSyncPairInside(BuildWriteAllFrame(s)));
+    s = InitialWindowSettings();
+    s.CustID_L = 0xAF;  // with the net id next to it
+    s.NetID = 0xAF;
+    EXPECT_TRUE(HasSyncPairInside(BuildWriteAllFrame(s)));
+    s.NetID = 0xAE;
+    EXPECT_FALSE(HasSyncPairInside(BuildWriteAllFrame(s)));
+}
+
 TEST(Units, ModuleBaudCodes) {
     // Position 7 (115200) is code 0 and code 0 selects position 7 again.
     EXPECT_EQ(McuBaudCodeFromPosition(7), 0);
