@@ -1,6 +1,7 @@
 #include "sim/pty_master.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -68,8 +69,16 @@ UniqueFd PtyMaster::OpenSlave() const {
 
 std::optional<std::size_t> PtyMaster::PendingForSlave() const {
     const UniqueFd slave = OpenSlave();
+    if (!slave.Valid()) {
+        return std::nullopt;
+    }
+    // Bytes written to the master reach the slave's queue through a kernel worker, and
+    // FIONREAD counts only what has arrived. A poll on the slave waits for that hand-over,
+    // so bytes written just before are counted.
+    pollfd p{slave.Get(), POLLIN, 0};
+    ::poll(&p, 1, 0);
     int queued = 0;
-    if (!slave.Valid() || ::ioctl(slave.Get(), FIONREAD, &queued) != 0 || queued < 0) {
+    if (::ioctl(slave.Get(), FIONREAD, &queued) != 0 || queued < 0) {
         return std::nullopt;
     }
     return static_cast<std::size_t>(queued);

@@ -30,7 +30,10 @@ class PtyMaster {
     // slave cannot be opened to ask.
     std::optional<std::size_t> PendingForSlave() const;
     // Drops bytes written to the master that no one has read from the slave, as a
-    // closed port loses what arrives while it is closed.
+    // closed port loses what arrives while it is closed. Nothing tells a pty's master
+    // atomically that the slave is still closed, so a port opened just before may see
+    // these bytes announced and then gone: its reader must take EAGAIN as nothing yet.
+    // Bytes written after the call are never touched.
     void DiscardPendingForSlave() const;
 
   private:
