@@ -212,11 +212,14 @@ bool SimulatedModule::Impl::LineAccepted() {
 
 SimulatedModule::Impl::Read SimulatedModule::Impl::OnBytes(const std::uint8_t* data,
                                                            std::size_t n) {
+    // The line is judged before the bytes show as received, so a caller that saw them
+    // arrive may change the line without changing how they were heard.
+    bool accepted = LineAccepted();
     {
         std::lock_guard lock(mutex_);
         received_.insert(received_.end(), data, data + n);
+        changed_.notify_all();
     }
-    bool accepted = LineAccepted();
     for (std::size_t i = 0; i < n; ++i) {
         if (!accepted) {
             // At the wrong speed or parity the UART sees only garbage.
@@ -424,6 +427,12 @@ bool SimulatedModule::WaitForRequests(std::size_t count, std::chrono::millisecon
 bool SimulatedModule::WaitForReplies(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(impl_->mutex_);
     return impl_->changed_.wait_for(lock, timeout, [&] { return impl_->replies_ >= count; });
+}
+
+bool SimulatedModule::WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(impl_->mutex_);
+    return impl_->changed_.wait_for(lock, timeout,
+                                    [&] { return impl_->received_.size() >= count; });
 }
 
 }  // namespace tovra::sim

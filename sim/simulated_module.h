@@ -90,6 +90,8 @@ class SimulatedModule {
     std::size_t RepliesSent() const;
     bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
     bool WaitForReplies(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Until Received() holds at least count bytes, good or not.
+    bool WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
 
   private:
     struct Impl;

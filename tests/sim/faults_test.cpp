@@ -52,7 +52,9 @@ struct FaultCase {
 };
 
 // Test names in ctest output show the case, not its bytes.
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 Faults Make(void (*set)(Faults&)) {
     Faults f;
@@ -197,6 +199,7 @@ TEST_P(MatchLineTest, AnswersOnlyAtTheModulesOwnSetting) {
     if (c.answered) {
         EXPECT_TRUE(port.ReadReply().outcome);
     } else {
+        ASSERT_TRUE(module.WaitForReceived(kSettingsFrameSize, kArrival));
         EXPECT_TRUE(port.Silent());
         EXPECT_EQ(module.RequestsSeen(), 0u);
         EXPECT_EQ(module.Received().size(), kSettingsFrameSize);
@@ -225,6 +228,8 @@ TEST(MatchLine, AnswersOnceThePortIsSetRight) {
     ASSERT_TRUE(module.Start());
     SlavePort port(module.PortPath(), 38400, LineParity::None);
     ASSERT_TRUE(port.Write(ReadAll()));
+    // Heard at the wrong speed before the line changes.
+    ASSERT_TRUE(module.WaitForReceived(kSettingsFrameSize, kArrival));
     EXPECT_TRUE(port.Silent());
 
     ASSERT_TRUE(port.SetLine(9600, LineParity::None));
@@ -247,6 +252,7 @@ TEST(MatchLine, NewUartSettingAppliesAfterTheReply) {
     EXPECT_EQ(reply.decoded.McuBaudCode, 5);
 
     ASSERT_TRUE(port.Write(ReadAll()));
+    ASSERT_TRUE(module.WaitForReceived(2 * kSettingsFrameSize, kArrival));
     EXPECT_TRUE(port.Silent());
 
     ASSERT_TRUE(port.SetLine(19200, LineParity::Even));

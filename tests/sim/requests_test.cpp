@@ -140,7 +140,9 @@ class IgnoredTest : public ModuleTest, public ::testing::WithParamInterface<Igno
 // Nothing that is not a good request gets an answer, and none of it keeps the module from
 // answering the good request after it.
 TEST_P(IgnoredTest, NoReplyAndTheNextRequestIsAnswered) {
-    ASSERT_TRUE(port_->Write(Hex(GetParam().bytes)));
+    const Bytes garbage = Hex(GetParam().bytes);
+    ASSERT_TRUE(port_->Write(garbage));
+    ASSERT_TRUE(module_.WaitForReceived(garbage.size(), kArrival));
     EXPECT_TRUE(port_->Silent());
     EXPECT_EQ(module_.RequestsSeen(), 0u);
 
