@@ -40,7 +40,9 @@ cleanup() {
         wait "$sim_pid" 2>/dev/null
     fi
     section "removing $PACKAGE"
-    if ! DEBIAN_FRONTEND=noninteractive timeout -k 10 "$APT_TIMEOUT_S" \
+    if ! dpkg-query -W -f='${Status}' "$PACKAGE" 2>/dev/null | grep -q "ok installed"; then
+        echo "$PACKAGE is not installed; nothing to remove"
+    elif ! DEBIAN_FRONTEND=noninteractive timeout -k 10 "$APT_TIMEOUT_S" \
         apt-get remove -y "$PACKAGE" >"$work/remove.log" 2>&1; then
         cat "$work/remove.log" >&2
         echo "test-package: FAILED: apt-get remove $PACKAGE" >&2
