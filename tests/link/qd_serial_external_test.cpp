@@ -69,6 +69,9 @@ struct SettingsCase {
     ModuleSettings settings;
 };
 
+// Test names in ctest output show the case, not its bytes.
+void PrintTo(const SettingsCase& c, std::ostream* os) { *os << c.name; }
+
 // Each field away from its neighbours' values and, across the cases, at both ends of its
 // range, so a field decoded into the wrong place or truncated shows.
 const SettingsCase kSettingsCases[] = {
