@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "cli/hex.h"
 #include "cli/values.h"
@@ -67,52 +68,36 @@ std::string FrequencyText(double mhz) {
 
 }  // namespace
 
+namespace {
+// Each field's name in tables and its key in JSON, in the order of Field.
+struct FieldLabels {
+    std::string_view name;
+    std::string_view key;
+};
+constexpr FieldLabels kFieldLabels[] = {
+    {"frequency", "frequency_mhz"},
+    {"spreading factor", "spreading_factor"},
+    {"mode", "mode"},
+    {"bandwidth", "bandwidth"},
+    {"power", "power"},
+    {"node id", "node_id"},
+    {"net id", "net_id"},
+    {"module baud", "module_baud"},
+    {"module parity", "module_parity"},
+};
+static_assert(std::size(kFieldLabels) == kFields.size());
+
+const FieldLabels& LabelsOf(Field f) {
+    return kFieldLabels[static_cast<std::size_t>(f)];
+}
+}  // namespace
+
 std::string_view FieldName(Field f) {
-    switch (f) {
-        case Field::Frequency:
-            return "frequency";
-        case Field::SpreadingFactor:
-            return "spreading factor";
-        case Field::Mode:
-            return "mode";
-        case Field::Bandwidth:
-            return "bandwidth";
-        case Field::Power:
-            return "power";
-        case Field::NodeId:
-            return "node id";
-        case Field::NetId:
-            return "net id";
-        case Field::ModuleBaud:
-            return "module baud";
-        case Field::ModuleParity:
-            return "module parity";
-    }
-    return "?";
+    return LabelsOf(f).name;
 }
 
 std::string_view FieldKey(Field f) {
-    switch (f) {
-        case Field::Frequency:
-            return "frequency_mhz";
-        case Field::SpreadingFactor:
-            return "spreading_factor";
-        case Field::Mode:
-            return "mode";
-        case Field::Bandwidth:
-            return "bandwidth";
-        case Field::Power:
-            return "power";
-        case Field::NodeId:
-            return "node_id";
-        case Field::NetId:
-            return "net_id";
-        case Field::ModuleBaud:
-            return "module_baud";
-        case Field::ModuleParity:
-            return "module_parity";
-    }
-    return "?";
+    return LabelsOf(f).key;
 }
 
 std::string ParityName(std::uint8_t code) {
